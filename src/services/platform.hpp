@@ -1,0 +1,49 @@
+// Everything the operating system does for the program sits behind these calls;
+// each platform has one source file that implements them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+using Handle = std::intptr_t;
+inline constexpr Handle no_handle = -1;
+
+// The process's standard streams, valid from start to end.
+Handle standard_output();
+Handle standard_error();
+
+// File calls return 0 or the I/O error number of the failure (already mapped).
+// Opening follows the sharing rule: while the program holds a file, others may
+// read it but not write it.
+std::uint16_t open_existing_file(const std::string& name, Handle& handle);
+std::uint16_t create_file(const std::string& name, Handle& handle);
+std::uint16_t read_file(Handle handle, void* buffer, std::size_t count, std::size_t& delivered);
+std::uint16_t write_file(Handle handle, const void* buffer, std::size_t count,
+                         std::size_t& written);
+std::uint16_t seek_file(Handle handle, std::int64_t position);
+std::uint16_t close_file_handle(Handle handle);
+
+// One write of console bytes; false when the stream refused or shortened it.
+bool write_console(Handle stream, const void* bytes, std::size_t count);
+
+using FaultHandler = void (*)(std::uint16_t error_number, const void* location);
+
+// Sets up the process before the first message: broken pipes and oversized
+// files become failed writes, processor faults end through on_fault.
+void prepare_process(FaultHandler on_fault);
+
+// The full path of the running program file, for the usage lines.
+std::string program_path(const char* argv0);
+
+[[noreturn]] void end_process(int status);
+
+// Code locations for the runtime error report, as offsets into the program file.
+std::uint64_t code_offset(const void* location);
+// The return locations of the callers above the procedure that holds `location`,
+// innermost first, stopping at the program's entry; returns how many were found.
+int caller_offsets(const void* location, std::uint64_t* offsets, int most);
+
+}  // namespace platform

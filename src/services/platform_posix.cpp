@@ -1,0 +1,281 @@
+// The platform layer on Linux and other POSIX systems.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <ucontext.h>
+#include <unistd.h>
+#include <unwind.h>
+
+#include <cerrno>
+#include <climits>
+
+#include "services/platform.hpp"
+#include "services/posix_errors.hpp"
+
+// Bounds of the program file's code, from the linker.
+extern "C" const char __executable_start[];
+extern "C" const char __etext[];
+
+namespace platform {
+
+namespace {
+
+constexpr int standard_output_fd = 1;
+constexpr int standard_error_fd = 2;
+constexpr std::uint16_t access_denied = 5;
+
+// Both "/" and "\" separate directories in the names the program is given.
+std::string platform_name(const std::string& name) {
+  std::string path = name;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+bool directory_of_name_exists(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return true;
+  std::string directory = slash == 0 ? "/" : path.substr(0, slash);
+  struct stat status;
+  return stat(directory.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+std::uint16_t open_error(int error, const std::string& path) {
+  bool directory_exists = error != ENOENT || directory_of_name_exists(path);
+  return io_error_for_errno(error, IoOperation::open, directory_exists);
+}
+
+std::uint16_t fail_open(int fd, IoOperation operation) {
+  int error = errno;
+  close(fd);
+  return io_error_for_errno(error, operation, true);
+}
+
+// A file must never sit on descriptor 0, 1 or 2 (one of them was closed when the
+// process started): move it up and put /dev/null, opened for reading only, in
+// its place, so that console writes through that descriptor still fail.
+int keep_off_standard_descriptors(int fd) {
+  if (fd > standard_error_fd) return fd;
+  int moved = fcntl(fd, F_DUPFD_CLOEXEC, standard_error_fd + 1);
+  if (moved < 0) return -1;
+  int null_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (null_fd < 0 || dup2(null_fd, fd) < 0) close(fd);
+  if (null_fd >= 0 && null_fd != fd) close(null_fd);
+  return moved;
+}
+
+// Opens, moves off the standard descriptors and checks what the name is.
+std::uint16_t open_checked(const std::string& path, int flags, int& fd, struct stat& status) {
+  fd = open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return open_error(errno, path);
+  int moved = keep_off_standard_descriptors(fd);
+  if (moved < 0) return fail_open(fd, IoOperation::open);
+  fd = moved;
+  if (fstat(fd, &status) != 0) return fail_open(fd, IoOperation::other);
+  return 0;
+}
+
+// Only regular files take part in the sharing rule: devices such as /dev/null
+// may be used by many runs at once.
+bool take_lock(int fd, const struct stat& status, int kind) {
+  return !S_ISREG(status.st_mode) || flock(fd, kind | LOCK_NB) == 0;
+}
+
+FaultHandler fault_handler = nullptr;
+
+std::uint16_t fault_number(int signal_number) {
+  switch (signal_number) {
+    case SIGSEGV:
+    case SIGBUS:
+      return 216;  // invalid memory access
+    case SIGFPE:
+      return 200;  // arithmetic fault
+    default:
+      return 218;  // invalid instruction
+  }
+}
+
+void on_fault_signal(int signal_number, siginfo_t*, void* context) {
+  const auto* machine = static_cast<const ucontext_t*>(context);
+  const void* location = nullptr;
+#if defined(__x86_64__)
+  location = reinterpret_cast<const void*>(machine->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__aarch64__)
+  location = reinterpret_cast<const void*>(machine->uc_mcontext.pc);
+#endif
+  fault_handler(fault_number(signal_number), location);
+}
+
+struct Walk {
+  const void* location;
+  bool found;
+  std::uint64_t* offsets;
+  int most;
+  int count;
+};
+
+bool inside_program(std::uintptr_t address) {
+  return address >= reinterpret_cast<std::uintptr_t>(__executable_start) &&
+         address < reinterpret_cast<std::uintptr_t>(__etext);
+}
+
+_Unwind_Reason_Code visit_frame(_Unwind_Context* context, void* data) {
+  auto& walk = *static_cast<Walk*>(data);
+  int before_instruction = 0;
+  std::uintptr_t address = _Unwind_GetIPInfo(context, &before_instruction);
+  if (!walk.found) {
+    walk.found = address == reinterpret_cast<std::uintptr_t>(walk.location);
+    return _URC_NO_REASON;
+  }
+  if (address == 0 || !inside_program(address) || walk.count == walk.most) return _URC_END_OF_STACK;
+  walk.offsets[walk.count++] = code_offset(reinterpret_cast<const void*>(address));
+  return _URC_NO_REASON;
+}
+
+}  // namespace
+
+std::uint16_t io_error_for_errno(int error, IoOperation operation, bool directory_exists) {
+  switch (error) {
+    case ENOENT:
+      return directory_exists ? 2 : 3;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      return 3;
+    case EMFILE:
+    case ENFILE:
+      return 4;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case ETXTBSY:
+    case EEXIST:
+    case ENOTEMPTY:
+    case EWOULDBLOCK:
+      return access_denied;
+    case EBADF:
+      return 6;
+    case ENOMEM:
+      return 8;
+    case EROFS:
+      return 150;
+    case ENXIO:
+    case ENODEV:
+      return 152;
+    case ESPIPE:
+      return 156;
+    case EIO:
+      return operation == IoOperation::write ? 160 : operation == IoOperation::read ? 161 : 162;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return 101;
+    default:
+      return static_cast<std::uint16_t>(error);
+  }
+}
+
+Handle standard_output() {
+  return standard_output_fd;
+}
+Handle standard_error() {
+  return standard_error_fd;
+}
+
+std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
+  int fd = -1;
+  struct stat status;
+  if (std::uint16_t error = open_checked(platform_name(name), O_RDONLY, fd, status)) return error;
+  if (S_ISDIR(status.st_mode)) {
+    close(fd);
+    return access_denied;
+  }
+  if (!take_lock(fd, status, LOCK_SH)) return fail_open(fd, IoOperation::open);
+  handle = fd;
+  return 0;
+}
+
+std::uint16_t create_file(const std::string& name, Handle& handle) {
+  int fd = -1;
+  struct stat status;
+  if (std::uint16_t error = open_checked(platform_name(name), O_RDWR | O_CREAT, fd, status))
+    return error;
+  // Empty the file only once the lock is held, so that a file another run is
+  // reading (our own input included) is never cut.
+  if (!take_lock(fd, status, LOCK_EX)) return fail_open(fd, IoOperation::open);
+  if (S_ISREG(status.st_mode) && ftruncate(fd, 0) != 0) return fail_open(fd, IoOperation::other);
+  handle = fd;
+  return 0;
+}
+
+std::uint16_t read_file(Handle handle, void* buffer, std::size_t count, std::size_t& delivered) {
+  delivered = 0;
+  // Standard output is for writing; never wait on a terminal for it.
+  if (handle == standard_output_fd) return io_error_for_errno(EBADF, IoOperation::read, true);
+  ssize_t got = read(static_cast<int>(handle), buffer, count);
+  if (got < 0) return errno == EPIPE ? 0 : io_error_for_errno(errno, IoOperation::read, true);
+  delivered = static_cast<std::size_t>(got);
+  return 0;
+}
+
+std::uint16_t write_file(Handle handle, const void* buffer, std::size_t count,
+                         std::size_t& written) {
+  written = 0;
+  ssize_t put = write(static_cast<int>(handle), buffer, count);
+  if (put < 0) return io_error_for_errno(errno, IoOperation::write, true);
+  written = static_cast<std::size_t>(put);
+  return 0;
+}
+
+std::uint16_t seek_file(Handle handle, std::int64_t position) {
+  if (lseek(static_cast<int>(handle), static_cast<off_t>(position), SEEK_SET) < 0)
+    return io_error_for_errno(errno, IoOperation::other, true);
+  return 0;
+}
+
+std::uint16_t close_file_handle(Handle handle) {
+  if (close(static_cast<int>(handle)) != 0)
+    return io_error_for_errno(errno, IoOperation::other, true);
+  return 0;
+}
+
+bool write_console(Handle stream, const void* bytes, std::size_t count) {
+  return write(static_cast<int>(stream), bytes, count) == static_cast<ssize_t>(count);
+}
+
+void prepare_process(FaultHandler on_fault) {
+  // A reader that has gone, or a file grown past its limit, is a failed write.
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+  fault_handler = on_fault;
+  struct sigaction action = {};
+  action.sa_sigaction = on_fault_signal;
+  action.sa_flags = static_cast<int>(SA_SIGINFO | SA_RESETHAND | SA_NODEFER);
+  for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+    sigaction(signal_number, &action, nullptr);
+}
+
+std::string program_path(const char* argv0) {
+  char path[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  if (length > 0) return std::string(path, static_cast<std::size_t>(length));
+  return argv0 != nullptr ? std::string(argv0) : std::string();
+}
+
+void end_process(int status) {
+  _exit(status);
+}
+
+std::uint64_t code_offset(const void* location) {
+  return reinterpret_cast<std::uintptr_t>(location) -
+         reinterpret_cast<std::uintptr_t>(__executable_start);
+}
+
+int caller_offsets(const void* location, std::uint64_t* offsets, int most) {
+  Walk walk{location, false, offsets, most, 0};
+  _Unwind_Backtrace(visit_frame, &walk);
+  return walk.count;
+}
+
+}  // namespace platform

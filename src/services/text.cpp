@@ -1,0 +1,12 @@
+#include "services/text.hpp"
+
+std::string cut_text(std::string_view text) {
+  return std::string(text.substr(0, max_text_length));
+}
+
+std::string join_cut(std::initializer_list<std::string_view> pieces) {
+  std::string line;
+  for (std::string_view piece : pieces) line.append(piece);
+  if (line.size() > max_text_length) line.resize(max_text_length);
+  return line;
+}
