@@ -1,0 +1,107 @@
+// The command line, the console channel and the ways a run ends, through the real program.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/scenario.hpp"
+
+namespace {
+
+using namespace testing_support;
+
+const std::string usage_tail =
+    " <inname.bmp> <outname.prg> <startaddress in hex of output binary, \"none\" for no address>"
+    " <add_zero_byte 1=on|0=off> <colour1> <colour2> <colour3> <colour4>";
+
+std::string usage_output(const std::string& program) {
+  return lines({banner_line, description_line, "Usage: " + program + usage_tail,
+                "Example: " + program + " bob.bmp bob.prg 2000 0 0 1 2 3"});
+}
+
+TEST(CommandLine, AnyCountButEightGivesUsageAndStatus1) {
+  for (int count : {0, 1, 7, 9, 12}) {
+    TempDir folder;
+    std::vector<std::string> arguments(static_cast<std::size_t>(count), "x.bmp");
+    RunResult run = run_program(arguments, {.working_directory = folder.path});
+    EXPECT_EQ(run.status, 1) << count;
+    EXPECT_EQ(run.output, usage_output(std::filesystem::canonical(program_path()).string()))
+        << count;
+    EXPECT_EQ(run.error, "") << count;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path)) << "a file was created for " << count;
+  }
+}
+
+// A copy of the program at a path of exactly `length` characters.
+std::string program_copy_at_length(const TempDir& folder, std::size_t length) {
+  std::string base = std::filesystem::canonical(folder.path).string() + "/";
+  std::string path = base + std::string(length - base.size(), 'q');
+  std::filesystem::copy_file(program_path(), path);
+  return path;
+}
+
+TEST(CommandLine, UsageLineIsCutAfter255Characters) {
+  TempDir folder;
+  std::string fits = program_copy_at_length(folder, 92);
+  RunResult run = run_program({}, {.program = fits});
+  std::string usage = "Usage: " + fits + usage_tail;
+  ASSERT_EQ(usage.size(), 255u);
+  EXPECT_NE(run.output.find("\r\n" + usage + "\r\n"), std::string::npos);
+
+  std::string too_long = program_copy_at_length(folder, 93);
+  run = run_program({}, {.program = too_long});
+  std::string cut = ("Usage: " + too_long + usage_tail).substr(0, 255);
+  EXPECT_TRUE(cut.ends_with("<colour4"));
+  EXPECT_NE(run.output.find("\r\n" + cut + "\r\nExample: " + too_long + " bob.bmp"),
+            std::string::npos);
+}
+
+TEST(CommandLine, ClosedOrBrokenStandardOutputEndsWith101) {
+  for (Stream stream : {Stream::closed, Stream::broken_pipe, Stream::device_full}) {
+    TempDir folder;
+    RunResult run = run_program({}, {.working_directory = folder.path, .output = stream});
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.status, 101);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(report_problem(run.error, 101), "");
+  }
+}
+
+TEST(CommandLine, ClosedStandardErrorStillGivesTheStatus) {
+  TempDir folder;
+  RunResult run = run_program({"missing.bmp", "out.prg", "2000", "0", "0", "1", "2", "3"},
+                              {.working_directory = folder.path, .error = Stream::closed});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(std::filesystem::is_empty(folder.path));
+}
+
+// The report names the procedure that failed and its callers, as offsets that
+// addr2line resolves in the program file.
+TEST(RuntimeErrorReport, LocationsResolveToTheFailingProcedure) {
+  TempDir folder;
+  RunResult run = run_program({"missing.bmp", "out.prg", "2000", "0", "0", "1", "2", "3"},
+                              {.working_directory = folder.path});
+  ASSERT_EQ(report_problem(run.error, 2), "");
+  REQUIRE_TOOL(addr2line, "addr2line");
+  std::string first = run.error.substr(run.error.find('$') + 1, 16);
+  std::string names = folder.file("names.txt");
+  ASSERT_EQ(shell(addr2line + " -f -e " + program_path() + " 0x" + first + " > " + names), 0);
+  Bytes resolved = read_file(names);
+  EXPECT_NE(std::string(resolved.begin(), resolved.end()).find("open_infile"), std::string::npos);
+}
+
+TEST(RuntimeErrorReport, ProcessorFaultEndsWith216) {
+  TempDir folder;
+  std::string fifo = folder.file("in.bmp");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // The program blocks opening the pipe; a fault signal arrives meanwhile.
+  RunResult run = run_program(
+      {fifo, "out.prg", "2000", "0", "0", "1", "2", "3"},
+      {.working_directory = folder.path, .signal_number = SIGSEGV, .signal_delay_ms = 300});
+  EXPECT_EQ(run.status, 216);
+  EXPECT_EQ(report_problem(run.error, 216), "");
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+#include "support/bmp_builder.hpp"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace testing_support {
+
+namespace {
+
+constexpr std::size_t file_header_size = 14;
+constexpr std::size_t info_header_size = 40;
+
+void put_u32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::uint8_t index_of(char c) {
+  if (c == '.') return 0;
+  if (c == '#') return 1;
+  if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 'a' + 10);
+  throw std::invalid_argument(std::string("not a pixel: ") + c);
+}
+
+// One stored row: pixels packed high bits first, padded to a multiple of 4 bytes.
+Bytes pack_row(const std::vector<std::uint8_t>& row, int bits) {
+  std::size_t row_bits = row.size() * static_cast<std::size_t>(bits);
+  Bytes packed(((row_bits + 31) / 32) * 4, 0);
+  for (std::size_t x = 0; x < row.size(); ++x) {
+    std::size_t bit = x * static_cast<std::size_t>(bits);
+    int shift = 8 - bits - static_cast<int>(bit % 8);
+    packed[bit / 8] = static_cast<std::uint8_t>(packed[bit / 8] | (row[x] << shift));
+  }
+  return packed;
+}
+
+// A grey ramp: the palette's colours play no part in the conversion.
+void append_palette(Bytes& bytes, int entries) {
+  for (int i = 0; i < entries; ++i) {
+    auto level = static_cast<std::uint8_t>(entries > 1 ? i * 255 / (entries - 1) : 0);
+    bytes.insert(bytes.end(), {level, level, level, 0});
+  }
+}
+
+}  // namespace
+
+PixelRows grid(const std::vector<std::string>& rows) {
+  PixelRows pixels;
+  for (const std::string& row : rows) {
+    std::vector<std::uint8_t> indices;
+    for (char c : row) indices.push_back(index_of(c));
+    pixels.push_back(indices);
+  }
+  return pixels;
+}
+
+void put_u16(Bytes& bytes, std::size_t offset, std::uint16_t value) {
+  bytes[offset] = static_cast<std::uint8_t>(value);
+  bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void put_i32(Bytes& bytes, std::size_t offset, std::int32_t value) {
+  put_u32(bytes, offset, static_cast<std::uint32_t>(value));
+}
+
+Bytes encode_bmp(const BmpPicture& picture) {
+  int entries = picture.palette_entries >= 0 ? picture.palette_entries : 1 << picture.bits;
+  auto width = static_cast<std::int32_t>(picture.pixels.empty() ? 0 : picture.pixels[0].size());
+  auto height = static_cast<std::int32_t>(picture.pixels.size());
+  Bytes bytes(file_header_size + info_header_size, 0);
+  append_palette(bytes, entries);
+  std::size_t data_offset = bytes.size();
+  for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+    std::size_t y = picture.top_down ? i : picture.pixels.size() - 1 - i;
+    Bytes row = pack_row(picture.pixels[y], picture.bits);
+    bytes.insert(bytes.end(), row.begin(), row.end());
+  }
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  put_u32(bytes, at_bfSize, static_cast<std::uint32_t>(bytes.size()));
+  put_u32(bytes, at_bfOffBits, static_cast<std::uint32_t>(data_offset));
+  put_u32(bytes, at_biSize, info_header_size);
+  put_i32(bytes, at_biWidth, width);
+  put_i32(bytes, at_biHeight, picture.top_down ? -height : height);
+  put_u16(bytes, 26, 1);  // biPlanes
+  put_u16(bytes, at_biBitCount, static_cast<std::uint16_t>(picture.bits));
+  put_u32(bytes, 34, static_cast<std::uint32_t>(bytes.size() - data_offset));  // biSizeImage
+  put_u32(bytes, 46, static_cast<std::uint32_t>(entries));                     // biClrUsed
+  return bytes;
+}
+
+std::vector<std::string> hires_picture(const Bytes& sprite) {
+  std::vector<std::string> rows;
+  for (std::size_t row = 0; row * 3 + 2 < sprite.size() && row < 21; ++row) {
+    std::string text;
+    for (std::size_t byte = 0; byte < 3; ++byte)
+      for (int bit = 7; bit >= 0; --bit) text += (sprite[row * 3 + byte] >> bit & 1) ? '#' : '.';
+    rows.push_back(text);
+  }
+  return rows;
+}
+
+std::vector<std::string> multicolour_picture(const Bytes& sprite) {
+  std::vector<std::string> rows;
+  for (std::size_t row = 0; row * 3 + 2 < sprite.size() && row < 21; ++row) {
+    std::string text;
+    for (std::size_t byte = 0; byte < 3; ++byte)
+      for (int shift = 6; shift >= 0; shift -= 2)
+        text += static_cast<char>('0' + (sprite[row * 3 + byte] >> shift & 3));
+    rows.push_back(text);
+  }
+  return rows;
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+
+void write_file(const std::string& path, const Bytes& bytes) {
+  std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+  stream.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  if (!stream) throw std::runtime_error("cannot write " + path);
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+  write_file(path, Bytes(bytes.begin(), bytes.end()));
+}
+
+Bytes read_file(const std::string& path) {
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream) throw std::runtime_error("cannot read " + path);
+  return Bytes(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+}
+
+bool file_exists(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,59 @@
+// Builds BMP files in memory from small pixel grids, and reads sprites back
+// into grids, so that tests can state their expectations as pictures.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+using Bytes = std::vector<std::uint8_t>;
+using PixelRows = std::vector<std::vector<std::uint8_t>>;  // palette indices, top row first
+
+// Rows of characters, one palette index per character: '0'-'9' and 'a'-'f',
+// or '.' for 0 and '#' for 1.
+PixelRows grid(const std::vector<std::string>& rows);
+
+struct BmpPicture {
+  int bits = 4;  // 1, 4 or 8
+  PixelRows pixels;
+  int palette_entries = -1;  // -1: 2, 16 or 256 by depth
+  bool top_down = false;     // rows stored top first, with a negative height
+};
+
+Bytes encode_bmp(const BmpPicture& picture);
+
+// Header field offsets, for overriding a field after encoding.
+enum FieldOffset : std::size_t {
+  at_bfSize = 2,
+  at_bfOffBits = 10,
+  at_biSize = 14,
+  at_biWidth = 18,
+  at_biHeight = 22,
+  at_biBitCount = 28,
+  at_biCompression = 30,
+};
+void put_u16(Bytes& bytes, std::size_t offset, std::uint16_t value);
+void put_i32(Bytes& bytes, std::size_t offset, std::int32_t value);
+
+// Sprite bytes back to pictures: hires as '.'/'#' (24 wide), multicolour as
+// codes '0'-'3' (12 wide), 21 rows.
+std::vector<std::string> hires_picture(const Bytes& sprite);
+std::vector<std::string> multicolour_picture(const Bytes& sprite);
+
+// Files.
+struct TempDir {
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string path;
+  std::string file(const std::string& name) const { return path + "/" + name; }
+};
+void write_file(const std::string& path, const Bytes& bytes);
+void write_file(const std::string& path, const std::string& bytes);
+Bytes read_file(const std::string& path);
+bool file_exists(const std::string& path);
+
+}  // namespace testing_support

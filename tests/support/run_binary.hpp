@@ -1,0 +1,43 @@
+// Runs the real program as a child process and collects everything it gives back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+enum class Stream {
+  capture,      // a pipe that the test reads to the end
+  closed,       // the descriptor is closed when the program starts
+  broken_pipe,  // a pipe whose reader has already gone
+  device_full,  // /dev/full: every write fails for lack of space
+};
+
+struct RunOptions {
+  std::string working_directory;  // empty: the test's own
+  Stream output = Stream::capture;
+  Stream error = Stream::capture;
+  bool close_input = false;
+  long file_size_limit = -1;  // bytes, for RLIMIT_FSIZE; -1: none
+  int user_id = -1;           // run as this user (needs root); -1: as we are
+  std::string program;        // empty: the program under test
+  int signal_number = 0;      // sent to the program after signal_delay_ms, when not 0
+  int signal_delay_ms = 0;
+};
+
+struct RunResult {
+  std::string output;  // standard output, byte for byte
+  std::string error;   // standard error, byte for byte
+  int status = -1;     // exit status, or -1 when a signal ended the program
+  int signal = 0;      // the signal that ended it, or 0
+};
+
+RunResult run_program(const std::vector<std::string>& arguments, const RunOptions& options = {});
+
+// The program under test.
+std::string program_path();
+
+// The console lines joined with CR LF endings, as the program writes them.
+std::string lines(const std::vector<std::string>& texts);
+
+}  // namespace testing_support

@@ -1,0 +1,56 @@
+// What most end-to-end tests share: the fixed lines, a standard picture and a
+// conversion run in a fresh folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/bmp_builder.hpp"
+#include "support/run_binary.hpp"
+
+namespace testing_support {
+
+inline const std::string banner_line = "Quorvel v1.4 [06.06.2017] *** by Brannick";
+inline const std::string description_line =
+    "Description: Reads a 16color (4bit/8bit) or black/white (1bit) 24x21 pixel bmp and writes a "
+    "binary for c64.";
+
+// A 24 by 21 picture with a different palette index pattern in every row.
+PixelRows sprite_sized_pixels(int colours);
+
+// The arguments after the two file names: start address, zero byte, four colours.
+struct Settings {
+  std::string startaddress = "2000";
+  std::string add_zero_byte = "0";
+  std::vector<std::string> colours = {"0", "1", "2", "3"};
+};
+
+struct Conversion {
+  RunResult run;
+  Bytes output;  // the output file, empty when it does not exist
+  bool output_exists = false;
+};
+
+// Writes `bitmap` as in.bmp into `folder` and converts it into out.prg there.
+Conversion convert(const TempDir& folder, const Bytes& bitmap, const Settings& settings = {});
+
+// The complete console output of a successful run of the standard case.
+std::vector<std::string> header_lines(const std::string& inname, int bytes, int bits);
+
+// Matches a runtime error report with `number`; returns "" or what is wrong.
+std::string report_problem(const std::string& error_text, int number);
+
+// Finds a general tool (ImageMagick, netpbm); "" when it is not installed.
+std::string find_tool(const std::string& name);
+// Skips the test when a tool is missing, unless QUORVEL_REQUIRE_TOOLS is set.
+#define REQUIRE_TOOL(path, name)                                                       \
+  std::string path = ::testing_support::find_tool(name);                               \
+  if (path.empty()) {                                                                  \
+    if (std::getenv("QUORVEL_REQUIRE_TOOLS") != nullptr) FAIL() << name << " missing"; \
+    GTEST_SKIP() << name << " is not installed";                                       \
+  }
+
+// Runs a shell command; returns its exit status.
+int shell(const std::string& command);
+
+}  // namespace testing_support
