@@ -256,3 +256,94 @@ TEST(SeekPosition, NegativeDataOffsetIsError131) {
 }
 
 }  // namespace
+
+namespace {
+
+// A picture in four colours, as a netpbm text file: code k is colour k.
+const char* const rgb_of_code[4] = {"0 0 0", "255 0 0", "0 255 0", "0 0 255"};
+
+std::string ppm_text(const std::vector<std::string>& codes) {
+  std::string text = "P3\n24 21\n255\n";
+  for (const std::string& row : codes)
+    for (char code : row) text += std::string(rgb_of_code[code - '0']) + "\n";
+  return text;
+}
+
+std::string pbm_text(const std::vector<std::string>& picture) {
+  std::string text = "P1\n24 21\n";
+  for (const std::string& row : picture) {
+    for (char c : row) text += c == '#' ? "1 " : "0 ";
+    text += "\n";
+  }
+  return text;
+}
+
+// The palette index the encoder gave a colour ("r g b").
+int palette_index(const Bytes& bitmap, const std::string& rgb) {
+  int offset = bitmap[10] | bitmap[11] << 8;
+  for (int at = 14 + (bitmap[14] | bitmap[15] << 8), index = 0; at < offset; at += 4, ++index) {
+    std::string entry = std::to_string(bitmap[static_cast<std::size_t>(at) + 2]) + " " +
+                        std::to_string(bitmap[static_cast<std::size_t>(at) + 1]) + " " +
+                        std::to_string(bitmap[static_cast<std::size_t>(at)]);
+    if (entry == rgb) return index;
+  }
+  return -1;
+}
+
+}  // namespace
+
+TEST(RealEncoders, MulticolourSpriteMatchesThePicture) {
+  REQUIRE_TOOL(magick, "convert");
+  REQUIRE_TOOL(ppmtobmp, "ppmtobmp");
+  std::vector<std::string> codes;  // 24 pixels a row, doubled: one sprite pixel a pair
+  for (int y = 0; y < 21; ++y) {
+    std::string row;
+    for (int x = 0; x < 12; ++x) row += std::string(2, static_cast<char>('0' + (x * y + x) % 4));
+    codes.push_back(row);
+  }
+  for (std::string command : {ppmtobmp + " -bpp=4 in.ppm > in.bmp",
+                              magick + " in.ppm -type palette -compress none BMP3:in.bmp",
+                              magick + " in.ppm -type palette -compress none in.bmp"}) {
+    TempDir folder;
+    write_file(folder.file("in.ppm"), ppm_text(codes));
+    ASSERT_EQ(shell("cd " + folder.path + " && " + command + " 2>/dev/null"), 0) << command;
+    Bytes bitmap = read_file(folder.file("in.bmp"));
+    // Map each colour's palette index to the colour's code.
+    std::vector<std::string> colours(4, "0");
+    for (int code = 0; code < 4; ++code) {
+      int index = palette_index(bitmap, rgb_of_code[code]);
+      ASSERT_TRUE(index >= 0 && index < 4) << command;
+      colours[static_cast<std::size_t>(index)] = std::to_string(code);
+    }
+    std::vector<std::string> expected;
+    for (const std::string& row : codes) {
+      std::string half;
+      for (std::size_t x = 1; x < row.size(); x += 2) half += row[x];
+      expected.push_back(half);
+    }
+    Conversion result = convert(folder, bitmap, {"none", "0", colours});
+    EXPECT_EQ(multicolour_picture(sprite_of(result, 0)), expected) << command;
+  }
+}
+
+TEST(RealEncoders, HiresSpriteMatchesThePicture) {
+  REQUIRE_TOOL(magick, "convert");
+  REQUIRE_TOOL(ppmtobmp, "ppmtobmp");
+  std::vector<std::string> picture;
+  for (int y = 0; y < 21; ++y) {
+    std::string row;
+    for (int x = 0; x < 24; ++x) row += (x * x + y) % 3 == 0 ? '#' : '.';
+    picture.push_back(row);
+  }
+  for (std::string command :
+       {ppmtobmp + " -bpp=1 in.pbm > in.bmp", magick + " in.pbm -type bilevel BMP3:in.bmp"}) {
+    TempDir folder;
+    write_file(folder.file("in.pbm"), pbm_text(picture));
+    ASSERT_EQ(shell("cd " + folder.path + " && " + command + " 2>/dev/null"), 0) << command;
+    Bytes bitmap = read_file(folder.file("in.bmp"));
+    // '#' is black; complement when the encoder made black index 0.
+    std::string invert = palette_index(bitmap, "0 0 0") == 0 ? "1" : "0";
+    Conversion result = convert(folder, bitmap, {"none", "0", {invert, "0", "0", "0"}});
+    EXPECT_EQ(hires_picture(sprite_of(result, 0)), picture) << command;
+  }
+}

@@ -1,0 +1,15 @@
+# The committed example bitmaps must be exactly what their grids make.
+foreach(example IN ITEMS "4;balloon" "1;smiley")
+  list(GET example 0 bits)
+  list(GET example 1 name)
+  execute_process(COMMAND ${GRID2BMP} ${bits} ${EXAMPLES}/${name}.txt ${WORK}/${name}.bmp
+                  RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "grid2bmp failed for ${name}")
+  endif()
+  file(SHA256 ${WORK}/${name}.bmp made)
+  file(SHA256 ${EXAMPLES}/${name}.bmp committed)
+  if(NOT made STREQUAL committed)
+    message(FATAL_ERROR "examples/${name}.bmp differs from what examples/${name}.txt makes")
+  endif()
+endforeach()

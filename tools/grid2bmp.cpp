@@ -1,0 +1,35 @@
+// Makes an uncompressed indexed BMP from a text grid: one line per pixel row,
+// top row first, one character per pixel ('.' is index 0, '#' index 1,
+// '0'-'9' and 'a'-'f' the indices themselves).
+//
+//   grid2bmp BITS GRID.txt OUT.bmp     (BITS: 1, 4 or 8)
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "support/bmp_builder.hpp"
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::cerr << "usage: grid2bmp BITS GRID.txt OUT.bmp\n";
+    return 2;
+  }
+  int bits = std::stoi(argv[1]);
+  std::ifstream input(argv[2]);
+  std::vector<std::string> rows;
+  for (std::string row; std::getline(input, row);)
+    if (!row.empty()) rows.push_back(row);
+  if (rows.empty() || (bits != 1 && bits != 4 && bits != 8)) {
+    std::cerr << "grid2bmp: need a grid and a depth of 1, 4 or 8\n";
+    return 2;
+  }
+  try {
+    testing_support::write_file(
+        argv[3],
+        testing_support::encode_bmp({.bits = bits, .pixels = testing_support::grid(rows)}));
+  } catch (const std::exception& error) {
+    std::cerr << "grid2bmp: " << error.what() << "\n";
+    return 1;
+  }
+}
