@@ -96,7 +96,7 @@ std::uint16_t fault_number(int signal_number) {
   }
 }
 
-void on_fault_signal(int signal_number, siginfo_t*, void* context) {
+[[maybe_unused]] void on_fault_signal(int signal_number, siginfo_t*, void* context) {
   const auto* machine = static_cast<const ucontext_t*>(context);
   const void* location = nullptr;
 #if defined(__x86_64__)
@@ -249,11 +249,13 @@ void prepare_process(FaultHandler on_fault) {
   signal(SIGPIPE, SIG_IGN);
   signal(SIGXFSZ, SIG_IGN);
   fault_handler = on_fault;
+#ifndef QUORVEL_KEEP_FAULT_SIGNALS
   struct sigaction action = {};
   action.sa_sigaction = on_fault_signal;
   action.sa_flags = static_cast<int>(SA_SIGINFO | SA_RESETHAND | SA_NODEFER);
   for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
     sigaction(signal_number, &action, nullptr);
+#endif
 }
 
 std::string program_path(const char* argv0) {
@@ -263,7 +265,14 @@ std::string program_path(const char* argv0) {
   return argv0 != nullptr ? std::string(argv0) : std::string();
 }
 
+#ifdef QUORVEL_COVERAGE
+extern "C" void __gcov_dump();
+#endif
+
 void end_process(int status) {
+#ifdef QUORVEL_COVERAGE
+  __gcov_dump();  // _exit runs no exit handlers
+#endif
   _exit(status);
 }
 
