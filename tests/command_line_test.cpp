@@ -84,10 +84,9 @@ TEST(CommandLine, NoFileTakesAClosedStandardDescriptor) {
   Bytes bitmap = encode_bmp({.bits = 4, .pixels = sprite_sized_pixels(16)});
   put_i32(bitmap, at_bfOffBits, -1000);  // fails at the first seek, output open
   write_file(folder.file("in.bmp"), bitmap);
-  RunResult run = run_program({"in.bmp", "out.prg", "2000", "0", "0", "1", "2", "3"},
-                              {.working_directory = folder.path,
-                               .error = Stream::closed,
-                               .close_input = true});
+  RunResult run =
+      run_program({"in.bmp", "out.prg", "2000", "0", "0", "1", "2", "3"},
+                  {.working_directory = folder.path, .error = Stream::closed, .close_input = true});
   EXPECT_EQ(run.status, 131);
   EXPECT_EQ(read_file(folder.file("out.prg")), Bytes({0x00, 0x20}));
   EXPECT_EQ(read_file(folder.file("in.bmp")), bitmap);
