@@ -18,6 +18,7 @@ Bytes standard_bitmap() {
 
 // The file size limit makes the write of byte 31 fail (EFBIG, not a signal).
 TEST(Faults, WriteFailingMidSpriteKeepsTheBytesBefore) {
+  REQUIRE_CAPABILITY(Capability::file_size_limit);
   TempDir folder;
   write_file(folder.file("in.bmp"), standard_bitmap());
   RunResult complete = run_program(arguments, {.working_directory = folder.path});
@@ -35,6 +36,7 @@ TEST(Faults, WriteFailingMidSpriteKeepsTheBytesBefore) {
 
 // Another run reading or writing the output holds a lock on it: refused, untouched.
 TEST(Faults, OutputHeldByAnotherProcessIsRefused) {
+  REQUIRE_CAPABILITY(Capability::advisory_locks);
   for (int lock : {LOCK_SH, LOCK_EX}) {
     TempDir folder;
     write_file(folder.file("in.bmp"), standard_bitmap());
@@ -52,6 +54,7 @@ TEST(Faults, OutputHeldByAnotherProcessIsRefused) {
 
 // A bitmap being written by another run cannot be read half-made.
 TEST(Faults, InputHeldForWritingIsRefused) {
+  REQUIRE_CAPABILITY(Capability::advisory_locks);
   TempDir folder;
   write_file(folder.file("in.bmp"), standard_bitmap());
   int holder = open(folder.file("in.bmp").c_str(), O_RDONLY | O_CLOEXEC);

@@ -170,6 +170,7 @@ TEST(InputFile, EmptyNameReadsStandardOutputAndFailsWith6) {
 
 // A bitmap the running user may only read is converted all the same.
 TEST(InputFile, ReadOnlyBitmapIsAccepted) {
+  REQUIRE_CAPABILITY(Capability::other_user);
   TempDir folder;
   ASSERT_EQ(chmod(folder.path.c_str(), 0777), 0);
   write_file(folder.file("in.bmp"), standard_bitmap(4));

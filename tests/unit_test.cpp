@@ -10,6 +10,7 @@
 #include "services/console.hpp"
 #include "services/posix_errors.hpp"
 #include "services/text.hpp"
+#include "services/windows_errors.hpp"
 #include "sprite/sprite.hpp"
 
 namespace {
@@ -224,6 +225,27 @@ TEST(PosixErrors, MapByCondition) {
   for (const auto& c : cases)
     EXPECT_EQ(platform::io_error_for_errno(c.error, c.operation, c.directory_exists), c.number)
         << "errno " << c.error;
+}
+
+TEST(WindowsErrors, MapByTheSystemCodeTable) {
+  const struct {
+    std::uint32_t code;
+    int number;
+  } cases[] = {
+      {2, 2},     {3, 3},
+      {4, 4},     {5, 5},
+      {6, 6},     {8, 8},
+      {18, 18},   {19, 150},
+      {21, 152},  {23, 154},
+      {25, 156},  {29, 160},
+      {30, 161},  {31, 162},
+      {32, 5},    {33, 33},
+      {112, 101}, {131, 131},
+      {145, 5},   {183, 5},
+      {206, 3},   {0x12345, 0x2345},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(platform::io_error_for_system_code(c.code), c.number) << "code " << c.code;
 }
 
 }  // namespace

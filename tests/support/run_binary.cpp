@@ -61,10 +61,15 @@ bool place_stream(int target, Stream kind, const Pipe& pipe) {
     _exit(122);
   std::string program = options.program.empty() ? program_path() : options.program;
   std::vector<char*> argv{program.data()};
+  std::string wine = "wine";
+  if (testing_windows_build()) {
+    setenv("WINEDEBUG", "-all", 1);
+    argv.insert(argv.begin(), wine.data());
+  }
   std::vector<std::string> copies = arguments;
   for (std::string& argument : copies) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  execv(program.c_str(), argv.data());
+  execvp(argv[0], argv.data());
   _exit(127);
 }
 
@@ -101,7 +106,27 @@ void collect(int output_fd, int error_fd, pid_t child, const RunOptions& options
 }  // namespace
 
 std::string program_path() {
-  return QUORVEL_BINARY;
+  const char* windows = std::getenv("QUORVEL_WINDOWS_EXE");
+  return windows != nullptr && *windows != '\0' ? windows : QUORVEL_BINARY;
+}
+
+bool testing_windows_build() {
+  return program_path().ends_with(".exe");
+}
+
+// Wine shows a Unix path through its drive Z:.
+std::string shown_program_path(const std::string& path) {
+  if (!testing_windows_build()) return path;
+  std::string shown = "Z:" + path;
+  for (char& c : shown)
+    if (c == '/') c = '\\';
+  return shown;
+}
+
+// Under Wine, a closed descriptor, a test's flock, other users and signals map
+// onto nothing Windows knows, and the program carries PE, not ELF, debug info.
+bool platform_can(Capability) {
+  return !testing_windows_build();
 }
 
 std::string lines(const std::vector<std::string>& texts) {

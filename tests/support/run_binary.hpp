@@ -34,8 +34,25 @@ struct RunResult {
 
 RunResult run_program(const std::vector<std::string>& arguments, const RunOptions& options = {});
 
-// The program under test.
+// The program under test: the native build, or quorvel.exe under Wine when
+// QUORVEL_WINDOWS_EXE names it.
 std::string program_path();
+bool testing_windows_build();
+
+// What differs between the platforms, stated once here.
+// The program's own path as the usage lines show it.
+std::string shown_program_path(const std::string& path);
+
+// Conditions a test can set up only on some platforms.
+enum class Capability {
+  closed_descriptors,  // start the program with a standard descriptor closed
+  advisory_locks,      // a lock taken by the test is seen by the program
+  other_user,          // run the program as another user
+  file_size_limit,     // RLIMIT_FSIZE makes a write fail
+  fault_signals,       // a fault signal from outside reaches the program
+  elf_debug_info,      // addr2line resolves the report's offsets
+};
+bool platform_can(Capability capability);
 
 // The console lines joined with CR LF endings, as the program writes them.
 std::string lines(const std::vector<std::string>& texts);

@@ -50,6 +50,12 @@ std::string find_tool(const std::string& name);
     GTEST_SKIP() << name << " is not installed";                                       \
   }
 
+// Skips a test whose set-up this platform cannot make.
+#define REQUIRE_CAPABILITY(capability)                          \
+  if (!::testing_support::platform_can(capability)) {           \
+    GTEST_SKIP() << "this platform cannot set up " #capability; \
+  }
+
 // Runs a shell command; returns its exit status.
 int shell(const std::string& command);
 

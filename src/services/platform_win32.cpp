@@ -1,0 +1,224 @@
+// The platform layer on Windows.
+#include <windows.h>
+
+#include <cstring>
+
+#include "services/platform.hpp"
+#include "services/windows_errors.hpp"
+
+namespace platform {
+
+namespace {
+
+constexpr std::uint16_t invalid_handle = 6;
+
+HANDLE as_handle(Handle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+std::uint16_t last_error() {
+  return io_error_for_system_code(GetLastError());
+}
+
+// Windows refuses names of MAX_PATH characters or more unless they are written
+// in the \\?\ form, which must be absolute; the name is used whole all the same.
+std::wstring long_path_form(const std::wstring& name) {
+  if (name.starts_with(L"\\\\?\\")) return name;
+  DWORD length = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (length < MAX_PATH - 12) return name;  // short enough as it is (or not a path)
+  std::wstring full(length, L'\0');
+  length = GetFullPathNameW(name.c_str(), length, full.data(), nullptr);
+  full.resize(length);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+// The name's bytes in the ANSI code page, with "/" and "\" both separating folders.
+std::wstring platform_name(const std::string& name) {
+  int length =
+      MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), length);
+  for (wchar_t& c : wide)
+    if (c == L'/') c = L'\\';
+  return long_path_form(wide);
+}
+
+// Others may read the file while the program holds it, but not write it.
+std::uint16_t open_shared(const std::string& name, DWORD access, DWORD disposition,
+                          Handle& handle) {
+  HANDLE file = CreateFileW(platform_name(name).c_str(), access, FILE_SHARE_READ, nullptr,
+                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return last_error();
+  handle = reinterpret_cast<Handle>(file);
+  return 0;
+}
+
+HMODULE program_module() {
+  return GetModuleHandleW(nullptr);
+}
+
+bool inside_program(DWORD64 address) {
+  auto base = reinterpret_cast<const unsigned char*>(program_module());
+  auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  auto start = reinterpret_cast<DWORD64>(base);
+  return address >= start && address < start + nt->OptionalHeader.SizeOfImage;
+}
+
+// One step up the call chain; false at its end.
+bool unwind(CONTEXT& context) {
+  DWORD64 image_base = 0;
+  PRUNTIME_FUNCTION entry = RtlLookupFunctionEntry(context.Rip, &image_base, nullptr);
+  if (entry == nullptr) {  // a leaf: the return address is on top of the stack
+    context.Rip = *reinterpret_cast<DWORD64*>(context.Rsp);
+    context.Rsp += 8;
+  } else {
+    void* handler_data = nullptr;
+    DWORD64 establisher = 0;
+    RtlVirtualUnwind(UNW_FLAG_NHANDLER, image_base, context.Rip, entry, &context, &handler_data,
+                     &establisher, nullptr);
+  }
+  return context.Rip != 0;
+}
+
+int walk_callers(CONTEXT context, const void* location, std::uint64_t* offsets, int most) {
+  auto target = reinterpret_cast<DWORD64>(location);
+  bool found = false;
+  int count = 0;
+  for (int frame = 0; frame < 64 && count < most; ++frame) {
+    if (found) {
+      if (!inside_program(context.Rip)) break;
+      offsets[count++] = code_offset(reinterpret_cast<const void*>(context.Rip));
+    }
+    found = found || context.Rip == target;
+    if (!unwind(context)) break;
+  }
+  return count;
+}
+
+FaultHandler fault_handler = nullptr;
+CONTEXT fault_context;
+bool in_fault = false;
+
+std::uint16_t fault_number(DWORD code) {
+  switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_STACK_OVERFLOW:
+      return 216;  // invalid memory access
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+      return 200;  // arithmetic fault
+    default:
+      return 218;  // invalid instruction and the rest
+  }
+}
+
+LONG WINAPI on_fault(EXCEPTION_POINTERS* exception) {
+  fault_context = *exception->ContextRecord;
+  in_fault = true;
+  fault_handler(fault_number(exception->ExceptionRecord->ExceptionCode),
+                exception->ExceptionRecord->ExceptionAddress);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+Handle standard_output() {
+  return reinterpret_cast<Handle>(GetStdHandle(STD_OUTPUT_HANDLE));
+}
+Handle standard_error() {
+  return reinterpret_cast<Handle>(GetStdHandle(STD_ERROR_HANDLE));
+}
+
+std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
+  return open_shared(name, GENERIC_READ, OPEN_EXISTING, handle);
+}
+
+std::uint16_t create_file(const std::string& name, Handle& handle) {
+  if (std::uint16_t error = open_shared(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, handle))
+    return error;
+  // Emptied only once the sharing mode protects it; devices keep what they are.
+  if (GetFileType(as_handle(handle)) == FILE_TYPE_DISK && !SetEndOfFile(as_handle(handle))) {
+    std::uint16_t error = last_error();
+    CloseHandle(as_handle(handle));
+    return error;
+  }
+  return 0;
+}
+
+std::uint16_t read_file(Handle handle, void* buffer, std::size_t count, std::size_t& delivered) {
+  delivered = 0;
+  // Standard output is for writing; never wait on a console for it.
+  if (handle == standard_output()) return invalid_handle;
+  DWORD got = 0;
+  if (!ReadFile(as_handle(handle), buffer, static_cast<DWORD>(count), &got, nullptr))
+    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : last_error();
+  delivered = got;
+  return 0;
+}
+
+std::uint16_t write_file(Handle handle, const void* buffer, std::size_t count,
+                         std::size_t& written) {
+  DWORD put = 0;
+  BOOL done = WriteFile(as_handle(handle), buffer, static_cast<DWORD>(count), &put, nullptr);
+  written = put;
+  return done ? 0 : last_error();
+}
+
+std::uint16_t seek_file(Handle handle, std::int64_t position) {
+  LARGE_INTEGER distance;
+  distance.QuadPart = position;
+  return SetFilePointerEx(as_handle(handle), distance, nullptr, FILE_BEGIN) ? 0 : last_error();
+}
+
+std::uint16_t close_file_handle(Handle handle) {
+  return CloseHandle(as_handle(handle)) ? 0 : last_error();
+}
+
+bool write_console(Handle stream, const void* bytes, std::size_t count) {
+  DWORD put = 0;
+  return WriteFile(as_handle(stream), bytes, static_cast<DWORD>(count), &put, nullptr) &&
+         put == count;
+}
+
+void prepare_process(FaultHandler on_fault_report) {
+  // Never a dialog: a failure is reported on the console and in the status.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  fault_handler = on_fault_report;
+  SetUnhandledExceptionFilter(on_fault);
+}
+
+std::string program_path(const char* argv0) {
+  wchar_t wide[MAX_PATH * 4];
+  DWORD length = GetModuleFileNameW(nullptr, wide, static_cast<DWORD>(std::size(wide)));
+  if (length == 0 || length >= std::size(wide)) return argv0 != nullptr ? argv0 : "";
+  int bytes =
+      WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  std::string path(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), path.data(), bytes, nullptr,
+                      nullptr);
+  return path;
+}
+
+void end_process(int status) {
+  ExitProcess(static_cast<UINT>(status));
+}
+
+std::uint64_t code_offset(const void* location) {
+  return reinterpret_cast<std::uintptr_t>(location) -
+         reinterpret_cast<std::uintptr_t>(program_module());
+}
+
+int caller_offsets(const void* location, std::uint64_t* offsets, int most) {
+  CONTEXT context;
+  if (in_fault) {
+    context = fault_context;
+  } else {
+    RtlCaptureContext(&context);
+  }
+  return walk_callers(context, location, offsets, most);
+}
+
+}  // namespace platform
