@@ -1,10 +1,12 @@
 // Makes an uncompressed indexed BMP from a text grid: one line per pixel row,
 // top row first, one character per pixel ('.' is index 0, '#' index 1,
-// '0'-'9' and 'a'-'f' the indices themselves).
+// '0'-'9' and 'a'-'f' the indices themselves). A line "palette: RRGGBB ..."
+// gives the first palette colours; the rest are a grey ramp.
 //
 //   grid2bmp BITS GRID.txt OUT.bmp     (BITS: 1, 4 or 8)
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,16 +20,24 @@ int main(int argc, char** argv) {
   int bits = std::stoi(argv[1]);
   std::ifstream input(argv[2]);
   std::vector<std::string> rows;
-  for (std::string row; std::getline(input, row);)
-    if (!row.empty()) rows.push_back(row);
+  std::vector<std::uint32_t> colours;
+  for (std::string row; std::getline(input, row);) {
+    if (row.starts_with("palette:")) {
+      std::istringstream entries(row.substr(8));
+      for (std::string entry; entries >> entry;)
+        colours.push_back(static_cast<std::uint32_t>(std::stoul(entry, nullptr, 16)));
+    } else if (!row.empty()) {
+      rows.push_back(row);
+    }
+  }
   if (rows.empty() || (bits != 1 && bits != 4 && bits != 8)) {
     std::cerr << "grid2bmp: need a grid and a depth of 1, 4 or 8\n";
     return 2;
   }
   try {
     testing_support::write_file(
-        argv[3],
-        testing_support::encode_bmp({.bits = bits, .pixels = testing_support::grid(rows)}));
+        argv[3], testing_support::encode_bmp(
+                     {.bits = bits, .pixels = testing_support::grid(rows), .colours = colours}));
   } catch (const std::exception& error) {
     std::cerr << "grid2bmp: " << error.what() << "\n";
     return 1;

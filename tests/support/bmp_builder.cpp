@@ -40,11 +40,15 @@ Bytes pack_row(const std::vector<std::uint8_t>& row, int bits) {
   return packed;
 }
 
-// A grey ramp: the palette's colours play no part in the conversion.
-void append_palette(Bytes& bytes, int entries) {
+// The given colours, then a grey ramp: the palette plays no part in the conversion.
+void append_palette(Bytes& bytes, int entries, const std::vector<std::uint32_t>& colours) {
   for (int i = 0; i < entries; ++i) {
     auto level = static_cast<std::uint8_t>(entries > 1 ? i * 255 / (entries - 1) : 0);
-    bytes.insert(bytes.end(), {level, level, level, 0});
+    std::uint32_t rgb = static_cast<std::size_t>(i) < colours.size()
+                            ? colours[static_cast<std::size_t>(i)]
+                            : std::uint32_t{level} * 0x010101;
+    bytes.insert(bytes.end(), {static_cast<std::uint8_t>(rgb), static_cast<std::uint8_t>(rgb >> 8),
+                               static_cast<std::uint8_t>(rgb >> 16), 0});
   }
 }
 
@@ -74,7 +78,7 @@ Bytes encode_bmp(const BmpPicture& picture) {
   auto width = static_cast<std::int32_t>(picture.pixels.empty() ? 0 : picture.pixels[0].size());
   auto height = static_cast<std::int32_t>(picture.pixels.size());
   Bytes bytes(file_header_size + info_header_size, 0);
-  append_palette(bytes, entries);
+  append_palette(bytes, entries, picture.colours);
   std::size_t data_offset = bytes.size();
   for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
     std::size_t y = picture.top_down ? i : picture.pixels.size() - 1 - i;

@@ -18,8 +18,9 @@ PixelRows grid(const std::vector<std::string>& rows);
 struct BmpPicture {
   int bits = 4;  // 1, 4 or 8
   PixelRows pixels;
-  int palette_entries = -1;  // -1: 2, 16 or 256 by depth
-  bool top_down = false;     // rows stored top first, with a negative height
+  int palette_entries = -1;            // -1: 2, 16 or 256 by depth
+  bool top_down = false;               // rows stored top first, with a negative height
+  std::vector<std::uint32_t> colours;  // 0xRRGGBB by index; empty: a grey ramp
 };
 
 Bytes encode_bmp(const BmpPicture& picture);
