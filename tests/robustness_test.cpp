@@ -115,7 +115,7 @@ class Generator {
       case 1: {
         const auto& [offset, size] = fields[pick(0, std::size(fields) - 1)];
         std::int32_t v = value();
-        for (std::size_t i = 0; i < size; ++i)
+        for (std::size_t i = 0; i < size && offset + i < file.size(); ++i)
           file[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
         break;
       }
