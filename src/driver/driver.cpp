@@ -61,13 +61,6 @@ NumberBase number_base(std::string_view text) {
   }
 }
 
-int digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 99;
-}
-
 void report_total(std::int32_t bytes_read) {
   write_int(bytes_read);
   check_io();
@@ -90,8 +83,8 @@ std::uint8_t colour_number(std::string_view text) {
   if (negative || text.empty()) return 0;
   std::uint64_t value = 0;
   for (char c : text) {
-    int digit = digit_value(c);
-    if (digit >= static_cast<int>(base.radix)) return 0;
+    int digit = hex_digit_value(c);
+    if (digit < 0 || digit >= static_cast<int>(base.radix)) return 0;
     if (value > (UINT64_MAX - static_cast<std::uint64_t>(digit)) / base.radix) return 0;
     value = value * base.radix + static_cast<std::uint64_t>(digit);
   }

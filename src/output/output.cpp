@@ -1,19 +1,13 @@
 #include "output/output.hpp"
 
+#include <algorithm>
+
 #include "services/console.hpp"
 #include "services/text.hpp"
 
 bool with_address = true;
 
 namespace {
-
-std::uint8_t digit_value(char character) {
-  if (character >= '0' && character <= '9') return static_cast<std::uint8_t>(character - '0');
-  if (character >= 'a' && character <= 'f') return static_cast<std::uint8_t>(character - 'a' + 10);
-  // Uppercase digits count too: "C000" must not load a sprite over the zero page.
-  if (character >= 'A' && character <= 'F') return static_cast<std::uint8_t>(character - 'A' + 10);
-  return 0;
-}
 
 // Characters `first` and `first + 1` (counted from 0); missing ones are left out.
 std::string_view character_pair(std::string_view text, std::size_t first) {
@@ -27,11 +21,13 @@ void write_byte(BinaryFile& file, std::uint8_t byte) {
 
 }  // namespace
 
+// Uppercase digits count too: "C000" must not load a sprite over the zero page.
+// Any other character, and a missing one, counts as 0.
 std::uint8_t hex_pair_value(std::string_view text) {
-  std::uint8_t result = 0;
+  int result = 0;
   for (std::size_t i = 0; i < 2; ++i)
-    result = static_cast<std::uint8_t>(result * 16 + (i < text.size() ? digit_value(text[i]) : 0));
-  return result;
+    result = result * 16 + (i < text.size() ? std::max(0, hex_digit_value(text[i])) : 0);
+  return static_cast<std::uint8_t>(result);
 }
 
 void open_outfile(BinaryFile& file, const std::string& name, const std::string& startaddress) {

@@ -10,3 +10,10 @@ std::string join_cut(std::initializer_list<std::string_view> pieces) {
   if (line.size() > max_text_length) line.resize(max_text_length);
   return line;
 }
+
+int hex_digit_value(char character) {
+  if (character >= '0' && character <= '9') return character - '0';
+  if (character >= 'a' && character <= 'f') return character - 'a' + 10;
+  if (character >= 'A' && character <= 'F') return character - 'A' + 10;
+  return -1;
+}
