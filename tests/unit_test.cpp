@@ -220,6 +220,7 @@ TEST(PosixErrors, MapByCondition) {
       {EIO, IoOperation::write, true, 160},       {EIO, IoOperation::read, true, 161},
       {EIO, IoOperation::other, true, 162},       {ENOSPC, IoOperation::write, true, 101},
       {EDQUOT, IoOperation::write, true, 101},    {EFBIG, IoOperation::write, true, 101},
+      {EPIPE, IoOperation::write, true, 101},     {0, IoOperation::other, true, 162},
       {EINVAL, IoOperation::other, true, EINVAL},
   };
   for (const auto& c : cases)
@@ -243,6 +244,9 @@ TEST(WindowsErrors, MapByTheSystemCodeTable) {
       {112, 101}, {131, 131},
       {145, 5},   {183, 5},
       {206, 3},   {0x12345, 0x2345},
+      {1, 156},   {109, 101},
+      {232, 101}, {233, 101},
+      {0, 162},   {0x10001, 162},
   };
   for (const auto& c : cases)
     EXPECT_EQ(platform::io_error_for_system_code(c.code), c.number) << "code " << c.code;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "services/console.hpp"
+#include "services/platform.hpp"
 #include "services/text.hpp"
 
 HeaderField header_fields[header_field_count] = {
@@ -110,7 +111,7 @@ std::int32_t le_bytes_to_int(const std::uint8_t bytes[4]) {
 }
 
 void open_infile(BinaryFile& file, const std::string& name) {
-  write_line(join_cut({"Opening file \"", name, "\" for reading..."}));
+  write_line(join_cut({"Opening file \"", platform::console_text(name), "\" for reading..."}));
   file_assign(file, name);
   file_open(file, 1);
   check_io();

@@ -1,5 +1,7 @@
 #include "driver/driver.hpp"
 
+#include <vector>
+
 #include "bitmap/bitmap.hpp"
 #include "output/output.hpp"
 #include "services/console.hpp"
@@ -9,7 +11,7 @@
 
 namespace {
 
-constexpr int argument_count = 8;
+constexpr std::size_t argument_count = 8;
 
 constexpr std::string_view usage_tail =
     " <inname.bmp> <outname.prg> <startaddress in hex of output binary, \"none\" for no address>"
@@ -32,7 +34,7 @@ void write_introduction() {
   check_io();
 }
 
-void write_usage(const char* argv0) {
+void write_usage(const std::string& argv0) {
   std::string path = platform::program_path(argv0);
   write_line(join_cut({"Usage: ", path, usage_tail}));
   write_line(join_cut({"Example: ", path, example_tail}));
@@ -119,13 +121,17 @@ void run_conversion(std::string inname, std::string outname, std::string startad
 
 void run_program(int argc, char** argv) {
   platform::prepare_process(fatal_error);
+  std::vector<std::string> arguments = platform::program_arguments(argc, argv);
   write_introduction();
-  if (argc - 1 != argument_count) {
-    write_usage(argc > 0 ? argv[0] : nullptr);
+  if (arguments.size() != argument_count + 1) {
+    write_usage(arguments.empty() ? std::string() : arguments[0]);
     halt(1);
   }
-  // File names are used whole: a cut name would open or overwrite another file.
-  with_address = cut_text(argv[3]) != "none";
-  run_conversion(argv[1], argv[2], cut_text(argv[3]), cut_text(argv[4]), cut_text(argv[5]),
-                 cut_text(argv[6]), cut_text(argv[7]), cut_text(argv[8]));
+  auto text = [&arguments](std::size_t i) {
+    return cut_text(platform::console_text(arguments[i]));
+  };
+  // File names are used whole and as typed: a cut name, or a lookalike of a
+  // character, would open or overwrite another file.
+  with_address = text(3) != "none";
+  run_conversion(arguments[1], arguments[2], text(3), text(4), text(5), text(6), text(7), text(8));
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "services/console.hpp"
+#include "services/platform.hpp"
 #include "services/text.hpp"
 
 bool with_address = true;
@@ -31,7 +32,8 @@ std::uint8_t hex_pair_value(std::string_view text) {
 }
 
 void open_outfile(BinaryFile& file, const std::string& name, const std::string& startaddress) {
-  write_line(join_cut({"Opening file \"", name, "\" ($", startaddress, ") for writing..."}));
+  write_line(join_cut({"Opening file \"", platform::console_text(name), "\" ($", startaddress,
+                       ") for writing..."}));
   file_assign(file, name);
   file_create(file, 1);
   check_io();

@@ -1,5 +1,7 @@
 #include "services/console.hpp"
 
+#include <csignal>
+
 #include "services/files.hpp"
 #include "services/platform.hpp"
 
@@ -126,6 +128,11 @@ void halt(int status) {
 }
 
 void fatal_error(std::uint16_t error_number, const void* location) {
+  // A fault while the report is written (or a second fault) must not write a
+  // second report: the first may hold locks that the second would wait on.
+  static volatile std::sig_atomic_t reporting = 0;
+  if (reporting != 0) platform::end_process_at_once(error_number);
+  reporting = 1;
   write_report(error_number, location);
   exit_steps(error_number);
 }

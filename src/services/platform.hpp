@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -35,10 +37,20 @@ using FaultHandler = void (*)(std::uint16_t error_number, const void* location);
 // files become failed writes, processor faults end through on_fault.
 void prepare_process(FaultHandler on_fault);
 
+// The command line, program name first. On Windows it is taken from the wide
+// command line, so that a file name reaches the file system exactly as typed.
+std::vector<std::string> program_arguments(int argc, char** argv);
+// An argument as the program reads it (numbers, the start address) and as a
+// console line shows it. Windows: the ANSI code page, where a character with no
+// exact counterpart becomes "?", never a lookalike. Elsewhere: unchanged.
+std::string console_text(std::string_view text);
+
 // The full path of the running program file, for the usage lines.
-std::string program_path(const char* argv0);
+std::string program_path(const std::string& argv0);
 
 [[noreturn]] void end_process(int status);
+// Ends the process from inside a fault handler: nothing that could fault or wait.
+[[noreturn]] void end_process_at_once(int status);
 
 // Code locations for the runtime error report, as offsets into the program file.
 std::uint64_t code_offset(const void* location);

@@ -24,6 +24,7 @@ namespace {
 constexpr int standard_output_fd = 1;
 constexpr int standard_error_fd = 2;
 constexpr std::uint16_t access_denied = 5;
+constexpr std::uint16_t general_failure = 162;
 
 // Both "/" and "\" separate directories in the names the program is given.
 std::string platform_name(const std::string& name) {
@@ -170,7 +171,10 @@ std::uint16_t io_error_for_errno(int error, IoOperation operation, bool director
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
+    case EPIPE:  // the reader has gone: the bytes did not arrive
       return 101;
+    case 0:  // a failure without a cause must never read as success
+      return general_failure;
     default:
       return static_cast<std::uint16_t>(error);
   }
@@ -199,7 +203,7 @@ std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
 std::uint16_t create_file(const std::string& name, Handle& handle) {
   int fd = -1;
   struct stat status;
-  if (std::uint16_t error = open_checked(platform_name(name), O_RDWR | O_CREAT, fd, status))
+  if (std::uint16_t error = open_checked(platform_name(name), O_WRONLY | O_CREAT, fd, status))
     return error;
   // Empty the file only once the lock is held, so that a file another run is
   // reading (our own input included) is never cut.
@@ -250,19 +254,36 @@ void prepare_process(FaultHandler on_fault) {
   signal(SIGXFSZ, SIG_IGN);
   fault_handler = on_fault;
 #ifndef QUORVEL_KEEP_FAULT_SIGNALS
+  // A stack of its own, so that a stack overflow is reported too.
+  static char fault_stack[64 * 1024];
+  stack_t alternate = {};
+  alternate.ss_sp = fault_stack;
+  alternate.ss_size = sizeof fault_stack;
+  sigaltstack(&alternate, nullptr);
+  // No SA_RESETHAND: a fault during the report must reach the handler, which
+  // then ends the process at once (see fatal_error).
   struct sigaction action = {};
   action.sa_sigaction = on_fault_signal;
-  action.sa_flags = static_cast<int>(SA_SIGINFO | SA_RESETHAND | SA_NODEFER);
+  action.sa_flags = static_cast<int>(SA_SIGINFO | SA_NODEFER | SA_ONSTACK);
   for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
     sigaction(signal_number, &action, nullptr);
 #endif
 }
 
-std::string program_path(const char* argv0) {
+std::vector<std::string> program_arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+// Names and texts are bytes here, used and shown as they are.
+std::string console_text(std::string_view text) {
+  return std::string(text);
+}
+
+std::string program_path(const std::string& argv0) {
   char path[PATH_MAX];
   ssize_t length = readlink("/proc/self/exe", path, sizeof path);
   if (length > 0) return std::string(path, static_cast<std::size_t>(length));
-  return argv0 != nullptr ? std::string(argv0) : std::string();
+  return argv0;
 }
 
 #ifdef QUORVEL_COVERAGE
@@ -273,6 +294,10 @@ void end_process(int status) {
 #ifdef QUORVEL_COVERAGE
   __gcov_dump();  // _exit runs no exit handlers
 #endif
+  _exit(status);
+}
+
+void end_process_at_once(int status) {
   _exit(status);
 }
 

@@ -1,5 +1,7 @@
 // The platform layer on Windows.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <cstring>
 
@@ -22,8 +24,10 @@ std::uint16_t last_error() {
 
 // Windows refuses names of MAX_PATH characters or more unless they are written
 // in the \\?\ form, which must be absolute; the name is used whole all the same.
+// Names already in a device or long form are the user's to write.
 std::wstring long_path_form(const std::wstring& name) {
-  if (name.starts_with(L"\\\\?\\")) return name;
+  for (const wchar_t* prefix : {L"\\\\?\\", L"\\\\.\\", L"\\??\\"})
+    if (name.starts_with(prefix)) return name;
   DWORD length = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
   if (length < MAX_PATH - 12) return name;  // short enough as it is (or not a path)
   std::wstring full(length, L'\0');
@@ -33,12 +37,32 @@ std::wstring long_path_form(const std::wstring& name) {
   return L"\\\\?\\" + full;
 }
 
-// The name's bytes in the ANSI code page, with "/" and "\" both separating folders.
-std::wstring platform_name(const std::string& name) {
-  int length =
-      MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+// The program holds every argument in UTF-8, so that no character is lost on
+// the way from the command line to the file system.
+std::wstring wide_text(std::string_view text) {
+  int size = static_cast<int>(text.size());
+  int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), length);
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string multibyte_text(const wchar_t* wide, int length, UINT code_page, DWORD flags) {
+  int bytes = WideCharToMultiByte(code_page, flags, wide, length, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(code_page, flags, wide, length, text.data(), bytes, nullptr, nullptr);
+  return text;
+}
+
+// The ANSI code page without "best fit": no lookalike ever stands in for a character.
+std::string ansi_text(const wchar_t* wide, int length) {
+  DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  return multibyte_text(wide, length, CP_ACP, flags);
+}
+
+// The name exactly as typed, with "/" and "\" both separating folders.
+std::wstring platform_name(const std::string& name) {
+  std::wstring wide = wide_text(name);
   for (wchar_t& c : wide)
     if (c == L'/') c = L'\\';
   return long_path_form(wide);
@@ -137,8 +161,8 @@ std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
 }
 
 std::uint16_t create_file(const std::string& name, Handle& handle) {
-  if (std::uint16_t error = open_shared(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, handle))
-    return error;
+  // Write access only: a pipe then waits for its reader instead of becoming its own.
+  if (std::uint16_t error = open_shared(name, GENERIC_WRITE, OPEN_ALWAYS, handle)) return error;
   // Emptied only once the sharing mode protects it; devices keep what they are.
   if (GetFileType(as_handle(handle)) == FILE_TYPE_DISK && !SetEndOfFile(as_handle(handle))) {
     std::uint16_t error = last_error();
@@ -190,20 +214,38 @@ void prepare_process(FaultHandler on_fault_report) {
   SetUnhandledExceptionFilter(on_fault);
 }
 
-std::string program_path(const char* argv0) {
+// The narrow argv has already been through "best fit" (l for ł, \ for ＼):
+// take the wide command line instead.
+std::vector<std::string> program_arguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i)
+    arguments.push_back(multibyte_text(wide[i], static_cast<int>(wcslen(wide[i])), CP_UTF8, 0));
+  LocalFree(wide);
+  return arguments;
+}
+
+std::string console_text(std::string_view text) {
+  std::wstring wide = wide_text(text);
+  return ansi_text(wide.data(), static_cast<int>(wide.size()));
+}
+
+std::string program_path(const std::string& argv0) {
   wchar_t wide[MAX_PATH * 4];
   DWORD length = GetModuleFileNameW(nullptr, wide, static_cast<DWORD>(std::size(wide)));
-  if (length == 0 || length >= std::size(wide)) return argv0 != nullptr ? argv0 : "";
-  int bytes =
-      WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string path(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), path.data(), bytes, nullptr,
-                      nullptr);
-  return path;
+  if (length == 0 || length >= std::size(wide)) return console_text(argv0);
+  return ansi_text(wide, static_cast<int>(length));
 }
 
 void end_process(int status) {
   ExitProcess(static_cast<UINT>(status));
+}
+
+void end_process_at_once(int status) {
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  ExitProcess(static_cast<UINT>(status));  // not reached
 }
 
 std::uint64_t code_offset(const void* location) {
