@@ -7,13 +7,21 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 namespace testing_support {
 
 namespace {
+
+// The build folder: the Windows build is its windows/quorvel.exe, and the
+// Wine prefix and the log of reruns sit beside that.
+std::filesystem::path build_folder() {
+  return std::filesystem::path(program_path()).parent_path().parent_path();
+}
 
 struct Pipe {
   int read_end = -1;
@@ -63,7 +71,9 @@ bool place_stream(int target, Stream kind, const Pipe& pipe) {
   std::vector<char*> argv{program.data()};
   std::string wine = "wine";
   if (testing_windows_build()) {
+    setenv("WINEPREFIX", (build_folder() / "wine-prefix").c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
+    setenv("LC_ALL", "C.UTF-8", 1);  // Wine reads arguments in the locale's character set
     argv.insert(argv.begin(), wine.data());
   }
   std::vector<std::string> copies = arguments;
@@ -73,34 +83,60 @@ bool place_stream(int target, Stream kind, const Pipe& pipe) {
   _exit(127);
 }
 
-// Reads both pipes to their end without letting either fill up.
-// Sends the options' signal once its delay has passed.
-void collect(int output_fd, int error_fd, pid_t child, const RunOptions& options,
-             RunResult& result) {
+// Seconds after which a run counts as hung and is killed.
+constexpr int hang_limit_s = 120;
+
+bool ended(pid_t child, int& wait_status) {
+  pid_t done;
+  while ((done = waitpid(child, &wait_status, WNOHANG)) < 0 && errno == EINTR) {
+  }
+  return done == child;
+}
+
+// Reads both pipes to their end without letting either fill up; stops early
+// when the program has ended but a process it started (Wine's services) still
+// holds them. Sends the options' signal once its delay has passed.
+int collect(int output_fd, int error_fd, pid_t child, const RunOptions& options,
+            RunResult& result) {
   pollfd fds[2] = {{output_fd, POLLIN, 0}, {error_fd, POLLIN, 0}};
   std::string* sinks[2] = {&result.output, &result.error};
   int open_count = (output_fd >= 0) + (error_fd >= 0);
   bool signal_due = options.signal_number != 0;
+  int wait_status = 0;
+  bool reaped = false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(hang_limit_s);
   while (open_count > 0) {
-    int ready = poll(fds, 2, signal_due ? options.signal_delay_ms : -1);
+    int ready = poll(fds, 2, signal_due ? options.signal_delay_ms : 100);
     if (ready < 0 && errno != EINTR) break;
     if (ready == 0 && signal_due) {
       kill(child, options.signal_number);
       signal_due = false;
+    } else if (ready == 0 && (reaped = ended(child, wait_status))) {
+      break;
+    } else if (ready == 0 && std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      result.error += "\n[killed after " + std::to_string(hang_limit_s) + " s]\n";
+      deadline = std::chrono::steady_clock::time_point::max();
     }
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[65536];
       ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
-      } else {
+      if (got > 0) sinks[i]->append(buffer, static_cast<std::size_t>(got));
+      bool satisfied =
+          i == 0 && options.output_limit != 0 && result.output.size() >= options.output_limit;
+      if (got <= 0 || satisfied) {
         close(fds[i].fd);
         fds[i].fd = -1;
         --open_count;
       }
     }
   }
+  for (pollfd& fd : fds)
+    if (fd.fd >= 0) close(fd.fd);
+  while (!reaped && waitpid(child, &wait_status, 0) < 0 && errno == EINTR) {
+  }
+  return wait_status;
 }
 
 }  // namespace
@@ -123,6 +159,16 @@ std::string shown_program_path(const std::string& path) {
   return shown;
 }
 
+// Every character outside ASCII (one UTF-8 sequence) becomes "?": the tests
+// use none that code page 1252 has.
+std::string shown_name(const std::string& name) {
+  if (!testing_windows_build()) return name;
+  std::string shown;
+  for (char c : name)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) shown += c & 0x80 ? '?' : c;
+  return shown;
+}
+
 // Under Wine, a closed descriptor, a test's flock, other users and signals map
 // onto nothing Windows knows, and the program carries PE, not ELF, debug info.
 bool platform_can(Capability) {
@@ -135,7 +181,9 @@ std::string lines(const std::vector<std::string>& texts) {
   return joined;
 }
 
-RunResult run_program(const std::vector<std::string>& arguments, const RunOptions& options) {
+namespace {
+
+RunResult run_once(const std::vector<std::string>& arguments, const RunOptions& options) {
   Pipe output = make_pipe();
   Pipe error = make_pipe();
   if (options.output == Stream::broken_pipe) close(output.read_end), output.read_end = -1;
@@ -146,13 +194,50 @@ RunResult run_program(const std::vector<std::string>& arguments, const RunOption
   close(output.write_end);
   close(error.write_end);
   RunResult result;
-  collect(output.read_end, error.read_end, child, options, result);
-  int wait_status = 0;
-  while (waitpid(child, &wait_status, 0) < 0 && errno == EINTR) {
-  }
+  int wait_status = collect(output.read_end, error.read_end, child, options, result);
   if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
   if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
   return result;
+}
+
+// What Wine, not the program, did wrong: a fault in Wine's own code (its own
+// lines on standard error), or a start that failed (a status with no output).
+std::string wine_trouble(const RunResult& result, const RunOptions& options) {
+  for (const char* mark :
+       {"wine: ", "wine client error", "wineserver: ", ":err:", "[killed after "})
+    if (result.error.starts_with(mark) ||
+        result.error.find(std::string("\n") + mark) != std::string::npos)
+      return "Wine wrote: " + result.error.substr(0, result.error.find('\n'));
+  bool silent = options.output == Stream::capture && result.output.empty() &&
+                (options.error != Stream::capture || result.error.empty());
+  if (result.status != 0 && silent)
+    return "Wine ended with status " + std::to_string(result.status) + " and no output";
+  return "";
+}
+
+// Counts a rerun where the test run can show it: on the test's own standard
+// error and as a line in the build's log of reruns.
+void count_rerun(const std::string& reason) {
+  std::string line = "rerun under Wine: " + reason + "\n";
+  [[maybe_unused]] ssize_t shown = write(2, line.data(), line.size());
+  std::string log = build_folder() / "wine-reruns.log";
+  int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  [[maybe_unused]] ssize_t logged = write(fd, line.data(), line.size());
+  close(fd);
+}
+
+}  // namespace
+
+// Under Wine, an invocation that Wine itself spoiled is run once more; a second
+// failure stands, so that the test fails for it.
+RunResult run_program(const std::vector<std::string>& arguments, const RunOptions& options) {
+  RunResult result = run_once(arguments, options);
+  if (!testing_windows_build()) return result;
+  std::string trouble = wine_trouble(result, options);
+  if (trouble.empty()) return result;
+  count_rerun(trouble);
+  return run_once(arguments, options);
 }
 
 }  // namespace testing_support

@@ -23,6 +23,7 @@ struct RunOptions {
   std::string program;        // empty: the program under test
   int signal_number = 0;      // sent to the program after signal_delay_ms, when not 0
   int signal_delay_ms = 0;
+  std::size_t output_limit = 0;  // when not 0, standard output's reader goes after so many bytes
 };
 
 struct RunResult {
@@ -43,6 +44,10 @@ bool testing_windows_build();
 // The program's own path as the usage lines show it.
 std::string shown_program_path(const std::string& path);
 
+// A file name as the console lines show it. Windows shows the ANSI code page
+// (1252 in the tests' locale), with "?" for a character it lacks.
+std::string shown_name(const std::string& name);
+
 // Conditions a test can set up only on some platforms.
 enum class Capability {
   closed_descriptors,  // start the program with a standard descriptor closed
@@ -51,6 +56,7 @@ enum class Capability {
   file_size_limit,     // RLIMIT_FSIZE makes a write fail
   fault_signals,       // a fault signal from outside reaches the program
   elf_debug_info,      // addr2line resolves the report's offsets
+  named_pipes,         // a FIFO of the test's can be the program's output
 };
 bool platform_can(Capability capability);
 

@@ -1,9 +1,12 @@
 #include "support/scenario.hpp"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 
 namespace testing_support {
@@ -46,12 +49,56 @@ std::string report_problem(const std::string& error_text, int number) {
   return "not a report of error " + std::to_string(number) + ": [" + error_text + "]";
 }
 
+namespace {
+
+// Tools whose name other programs share, and what their -version prints.
+std::string version_mark(const std::string& name) {
+  return name == "convert" ? "ImageMagick" : "";
+}
+
+bool prints_version_mark(const std::string& path, const std::string& mark) {
+  if (mark.empty()) return true;
+  TempDir folder;
+  std::string text = folder.file("version.txt");
+  if (shell("'" + path + "' -version > " + text + " 2>/dev/null") != 0) return false;
+  Bytes version = read_file(text);
+  return std::string(version.begin(), version.end()).find(mark) != std::string::npos;
+}
+
+// The folders of PATH, then the usual ones.
+std::vector<std::string> tool_folders() {
+  std::vector<std::string> folders;
+  const char* path = std::getenv("PATH");
+  std::string rest = path != nullptr ? path : "";
+  for (std::size_t end; !rest.empty(); rest.erase(0, end + 1)) {
+    end = std::min(rest.find(':'), rest.size());
+    if (end > 0) folders.push_back(rest.substr(0, end));
+    if (end == rest.size()) break;
+  }
+  folders.insert(folders.end(), {"/usr/bin", "/bin", "/usr/local/bin"});
+  return folders;
+}
+
+}  // namespace
+
 std::string find_tool(const std::string& name) {
-  for (const char* folder : {"/usr/bin/", "/bin/", "/usr/local/bin/"}) {
-    std::string path = folder + name;
-    if (access(path.c_str(), X_OK) == 0) return path;
+  for (const std::string& folder : tool_folders()) {
+    std::string path = folder + "/" + name;
+    if (access(path.c_str(), X_OK) == 0 && prints_version_mark(path, version_mark(name)))
+      return path;
   }
   return "";
+}
+
+std::string program_for_other_users(const TempDir& folder) {
+  for (std::filesystem::path at = folder.path; at != at.root_path(); at = at.parent_path()) {
+    struct stat status;
+    if (stat(at.c_str(), &status) != 0 || (status.st_mode & S_IXOTH) == 0) return "";
+  }
+  std::string copy = folder.file("quorvel");
+  std::filesystem::copy_file(program_path(), copy);
+  chmod(copy.c_str(), 0755);
+  return copy;
 }
 
 int shell(const std::string& command) {

@@ -40,8 +40,13 @@ std::vector<std::string> header_lines(const std::string& inname, int bytes, int 
 // Matches a runtime error report with `number`; returns "" or what is wrong.
 std::string report_problem(const std::string& error_text, int number);
 
-// Finds a general tool (ImageMagick, netpbm); "" when it is not installed.
+// Finds a general tool (ImageMagick, netpbm) on PATH; "" when it is not
+// installed. A `convert` that is not ImageMagick's does not count.
 std::string find_tool(const std::string& name);
+
+// A copy of the program in `folder`, for a run as another user wherever the
+// build sits; "" when that user cannot reach the folder.
+std::string program_for_other_users(const TempDir& folder);
 // Skips the test when a tool is missing, unless QUORVEL_REQUIRE_TOOLS is set.
 #define REQUIRE_TOOL(path, name)                                                       \
   std::string path = ::testing_support::find_tool(name);                               \
