@@ -1,7 +1,11 @@
 // The output file: its creation, load address and trailing zero byte.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <thread>
 
 #include "support/scenario.hpp"
 
@@ -123,6 +127,93 @@ TEST(OutputFile, InputIsNeverOverwritten) {
   }
 }
 
+// Names reach the file system exactly as typed: a character outside the code
+// page never becomes a lookalike that names another file.
+TEST(OutputFile, NamesAreUsedAsTyped) {
+  const struct {
+    std::string inname, outname, lookalike;
+  } cases[] = {
+      {"in.bmp", "ł.prg", "l.prg"},
+      {"in.bmp", "Ā.prg", "A.prg"},
+      {"in.bmp", "ＡＢ.prg", "AB.prg"},
+      {"气球.bmp", "out.prg", ""},
+  };
+  TempDir reference;
+  Bytes expected = convert(reference, standard_bitmap()).output;
+  for (const auto& c : cases) {
+    TempDir folder;
+    write_file(folder.file(c.inname), standard_bitmap());
+    if (!c.lookalike.empty()) write_file(folder.file(c.lookalike), std::string("other"));
+    RunResult run = run_program(arguments(c.inname, c.outname), {.working_directory = folder.path});
+    EXPECT_EQ(run.status, 0) << c.outname;
+    EXPECT_EQ(read_file(folder.file(c.outname)), expected) << c.outname;
+    if (!c.lookalike.empty()) {
+      EXPECT_EQ(read_file(folder.file(c.lookalike)).size(), 5u) << c.lookalike;
+    }
+    EXPECT_NE(run.output.find("\"" + shown_name(c.inname) + "\" for reading...\r\n"),
+              std::string::npos);
+    EXPECT_NE(run.output.find("\"" + shown_name(c.outname) + "\" ($2000)"), std::string::npos);
+  }
+}
+
+// A name already in the device or long form is passed on as written.
+TEST(OutputFile, DeviceFormNameIsPassedOnAsWritten) {
+  if (!testing_windows_build()) GTEST_SKIP() << "a Windows name form";
+  TempDir folder;
+  std::string directory = std::string(200, 'd') + "/" + std::string(100, 'e');
+  ASSERT_TRUE(std::filesystem::create_directories(folder.file(directory)));
+  write_file(folder.file("in.bmp"), standard_bitmap());
+  for (std::string prefix : {"\\\\.\\", "\\??\\"}) {
+    std::string outname = prefix + shown_program_path(folder.file(directory + "/out.prg"));
+    RunResult run = run_program(arguments("in.bmp", outname), {.working_directory = folder.path});
+    EXPECT_EQ(run.status, 0) << prefix;
+    EXPECT_EQ(read_file(folder.file(directory + "/out.prg")).size(), 65u) << prefix;
+  }
+}
+
+// A named pipe as output waits for its reader, which gets every byte.
+TEST(OutputFile, NamedPipeGetsEveryByte) {
+  REQUIRE_CAPABILITY(Capability::named_pipes);
+  TempDir folder;
+  write_file(folder.file("in.bmp"), standard_bitmap());
+  std::string fifo = folder.file("out.prg");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // The reader allocates nothing: the program is forked while it runs.
+  Bytes received(1024);
+  std::size_t count = 0;
+  std::thread reader([&fifo, &received, &count] {
+    int fd = open(fifo.c_str(), O_RDONLY | O_CLOEXEC);
+    for (ssize_t got; (got = read(fd, received.data() + count, received.size() - count)) > 0;)
+      count += static_cast<std::size_t>(got);
+    close(fd);
+  });
+  RunResult run = run_program(arguments("in.bmp", "out.prg"), {.working_directory = folder.path});
+  close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));  // a reader still waiting ends
+  reader.join();
+  EXPECT_EQ(run.status, 0);
+  TempDir reference;
+  Bytes expected = convert(reference, standard_bitmap()).output;
+  EXPECT_EQ(Bytes(received.begin(), received.begin() + static_cast<long>(count)), expected);
+}
+
+// The output is only written: a file its user may write but not read will do.
+TEST(OutputFile, WriteOnlyFileIsAccepted) {
+  REQUIRE_CAPABILITY(Capability::other_user);
+  TempDir folder;
+  ASSERT_EQ(chmod(folder.path.c_str(), 0777), 0);
+  write_file(folder.file("in.bmp"), standard_bitmap());
+  write_file(folder.file("out.prg"), std::string("previous"));
+  ASSERT_EQ(chmod(folder.file("out.prg").c_str(), 0222), 0);
+  std::string program = program_for_other_users(folder);
+  if (program.empty()) GTEST_SKIP() << "another user cannot enter " << folder.path;
+  int user = geteuid() == 0 ? 65534 : -1;  // root may read any file
+  RunResult run =
+      run_program(arguments("in.bmp", "out.prg"),
+                  {.working_directory = folder.path, .user_id = user, .program = program});
+  EXPECT_EQ(run.status, 0) << run.error;
+  EXPECT_EQ(read_file(folder.file("out.prg")).size(), 65u);
+}
+
 TEST(OutputFile, LongNameIsUsedWholeAndCutOnlyOnTheConsole) {
   TempDir folder;
   std::string directory(150, 'd');
@@ -153,6 +244,18 @@ TEST(OutputFile, EmptyNameWritesAmongTheConsoleLines) {
   EXPECT_EQ(after.substr(2, sizes.size()), sizes);
   EXPECT_NE(run.output.find("...\r\n" + std::string(1, '\0') + "Closing file..."),
             std::string::npos);
+}
+
+// Sprite bytes into a pipe whose reader has gone: a failed write, as on the console.
+TEST(OutputFile, ReaderGoneMidSpriteEndsWith101) {
+  TempDir folder;
+  PixelRows wide(200, std::vector<std::uint8_t>(4096, 1));
+  write_file(folder.file("in.bmp"), encode_bmp({.bits = 4, .pixels = wide}));
+  RunResult run = run_program({"in.bmp", "", "none", "0", "0", "1", "2", "3"},
+                              {.working_directory = folder.path, .output_limit = 2000});
+  EXPECT_EQ(run.signal, 0);
+  EXPECT_EQ(run.status, 101);
+  EXPECT_EQ(report_problem(run.error, 101), "");
 }
 
 }  // namespace
