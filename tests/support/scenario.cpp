@@ -51,9 +51,9 @@ std::string report_problem(const std::string& error_text, int number) {
 
 namespace {
 
-// Tools whose name other programs share, and what their -version prints.
+// Tools whose name other programs share, and how their -version output starts.
 std::string version_mark(const std::string& name) {
-  return name == "convert" ? "ImageMagick" : "";
+  return name == "convert" ? "Version: ImageMagick " : "";
 }
 
 bool prints_version_mark(const std::string& path, const std::string& mark) {
@@ -62,7 +62,7 @@ bool prints_version_mark(const std::string& path, const std::string& mark) {
   std::string text = folder.file("version.txt");
   if (shell("'" + path + "' -version > " + text + " 2>/dev/null") != 0) return false;
   Bytes version = read_file(text);
-  return std::string(version.begin(), version.end()).find(mark) != std::string::npos;
+  return std::string(version.begin(), version.end()).starts_with(mark);
 }
 
 // The folders of PATH, then the usual ones.
