@@ -7,6 +7,8 @@ find_program(WINESERVER wineserver HINTS ${wine_folder} REQUIRED)
 
 if(ACTION STREQUAL "start")
   file(REMOVE ${RERUNS})
+  # A server left by an interrupted run would never end by itself.
+  execute_process(COMMAND ${WINESERVER} -k ERROR_QUIET)
   execute_process(COMMAND ${WINE} ${PROGRAM}
                   OUTPUT_VARIABLE output ERROR_VARIABLE error TIMEOUT 240)
   if(NOT output MATCHES "Usage: ")
@@ -14,7 +16,7 @@ if(ACTION STREQUAL "start")
   endif()
   # Let the server that made the prefix save it and end, then start the one
   # that stays. It goes to the background and must not hold our pipes open.
-  execute_process(COMMAND ${WINESERVER} -w)
+  execute_process(COMMAND ${WINESERVER} -w TIMEOUT 60)
   execute_process(COMMAND sh -c "'${WINESERVER}' -p </dev/null >/dev/null 2>&1"
                   RESULT_VARIABLE status)
   if(NOT status EQUAL 0 AND NOT status EQUAL 2)  # 2: one is running already
