@@ -1,6 +1,9 @@
 #include "picture.hpp"
 
+#include <png.h>
+
 #include <stdexcept>
+#include <string>
 
 namespace render {
 
@@ -12,50 +15,6 @@ std::uint32_t little(const Bytes& file, std::size_t offset, int size) {
   for (int i = size - 1; i >= 0; --i)
     value = value << 8 | file[offset + static_cast<std::size_t>(i)];
   return value;
-}
-
-void put_big(Bytes& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8)
-    out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-std::uint32_t crc32(const Bytes& bytes, std::size_t from) {
-  std::uint32_t crc = 0xFFFFFFFF;
-  for (std::size_t i = from; i < bytes.size(); ++i) {
-    crc ^= bytes[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-  }
-  return ~crc;
-}
-
-void put_chunk(Bytes& png, const char* type, const Bytes& data) {
-  put_big(png, static_cast<std::uint32_t>(data.size()));
-  std::size_t start = png.size();
-  png.insert(png.end(), type, type + 4);
-  png.insert(png.end(), data.begin(), data.end());
-  put_big(png, crc32(png, start));
-}
-
-// A zlib stream of stored (uncompressed) blocks: no compressor needed.
-Bytes zlib_stored(const Bytes& raw) {
-  Bytes out = {0x78, 0x01};
-  std::uint32_t a = 1, b = 0;
-  for (std::uint8_t byte : raw) a = (a + byte) % 65521, b = (b + a) % 65521;
-  std::size_t at = 0;
-  do {
-    std::size_t length = std::min<std::size_t>(65535, raw.size() - at);
-    bool last = at + length == raw.size();
-    out.push_back(last ? 1 : 0);
-    out.push_back(static_cast<std::uint8_t>(length));
-    out.push_back(static_cast<std::uint8_t>(length >> 8));
-    out.push_back(static_cast<std::uint8_t>(~length));
-    out.push_back(static_cast<std::uint8_t>(~length >> 8));
-    out.insert(out.end(), raw.begin() + static_cast<long>(at),
-               raw.begin() + static_cast<long>(at + length));
-    at += length;
-  } while (at < raw.size());
-  put_big(out, b << 16 | a);
-  return out;
 }
 
 }  // namespace
@@ -128,21 +87,22 @@ Image side_by_side(const Image& left, const Image& right, int gap, std::uint32_t
 }
 
 Bytes encode_png(const Image& image) {
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  Bytes header;
-  put_big(header, static_cast<std::uint32_t>(image.width));
-  put_big(header, static_cast<std::uint32_t>(image.height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
-  put_chunk(png, "IHDR", header);
-  Bytes raw;
-  for (int y = 0; y < image.height; ++y) {
-    raw.push_back(0);  // no filter
-    for (int x = 0; x < image.width; ++x)
-      for (int shift : {16, 8, 0})
-        raw.push_back(static_cast<std::uint8_t>(image.at(x, y) >> shift));
-  }
-  put_chunk(png, "IDAT", zlib_stored(raw));
-  put_chunk(png, "IEND", {});
+  Bytes rgb;
+  rgb.reserve(image.pixels.size() * 3);
+  for (std::uint32_t colour : image.pixels)
+    for (int shift : {16, 8, 0}) rgb.push_back(static_cast<std::uint8_t>(colour >> shift));
+  png_image description{};
+  description.version = PNG_IMAGE_VERSION;
+  description.width = static_cast<png_uint_32>(image.width);
+  description.height = static_cast<png_uint_32>(image.height);
+  description.format = PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_get_memory_size(description, size, 0, rgb.data(), 0, nullptr))
+    throw std::runtime_error(std::string("PNG: ") + description.message);
+  Bytes png(size);
+  if (!png_image_write_to_memory(&description, png.data(), &size, 0, rgb.data(), 0, nullptr))
+    throw std::runtime_error(std::string("PNG: ") + description.message);
+  png.resize(size);
   return png;
 }
 
