@@ -38,6 +38,23 @@ TEST(Render, BitmapsShowTheirOwnPalette) {
   EXPECT_EQ(image.at(0, 1), 0xFFFFFFu);
 }
 
+// The row picture: right-hand pixels in their colour, left-hand ones faded,
+// and under each pair the sprite pixel in the colour of its code.
+TEST(Render, RowPictureShowsWhichPixelCounts) {
+  using namespace testing_support;
+  std::string top = "21" + std::string(22, '0');
+  PixelRows pixels = grid({top});
+  pixels.resize(21, std::vector<std::uint8_t>(24, 0));
+  render::IndexedBitmap bitmap = render::decode_indexed_bmp(
+      encode_bmp({.bits = 4, .pixels = pixels, .colours = {0x0000FF, 0xFF0000, 0x00FF00}}));
+  render::Bytes sprite(63, 0);
+  sprite[0] = 0x40;  // the first sprite pixel has code 01
+  render::Image image = render::row_picture(bitmap, sprite, colours, 10);
+  EXPECT_EQ(image.at(11, 1), 0xFF0000u);              // column 1 holds index 1: red
+  EXPECT_EQ(image.at(1, 1), 0x7FFF7Fu);               // column 0, index 2 (green), faded
+  EXPECT_EQ(image.at(2, 17), render::c64_colour(2));  // code 01: multicolour 1
+}
+
 TEST(Render, PngIsReadBackByImageMagick) {
   using namespace testing_support;
   REQUIRE_TOOL(magick, "convert");

@@ -1,10 +1,13 @@
-// Renders a bitmap and the sprite made of it side by side as a PNG, the
-// sprite as a C64 shows it.
+// Draws the documentation's pictures as PNG files.
 //
-//   render BITMAP.bmp SPRITE OUT.png [multi|hires] [SKIP] [BG,MC1,SPRITE,MC2]
+//   render panels OUT.png BITMAP.bmp [COLOURS SPRITE]...
+//       the bitmap with each pixel's palette index, then each sprite as a C64
+//       shows it in its colours;
+//   render row OUT.png BITMAP.bmp COLOURS SPRITE
+//       how the bitmap's top row becomes the sprite's first three bytes.
 //
-// SKIP is the number of bytes before the sprite (2 for a load address); the
-// colours are C64 colour numbers for the codes 00, 01, 10 and 11.
+// SPRITE is a file of 63 sprite bytes (converted with "none"); COLOURS are the
+// C64 colour numbers shown for the codes 00, 01, 10 and 11, as "BG,MC1,SPRITE,MC2".
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -14,9 +17,12 @@
 
 namespace {
 
-render::Bytes read_all(const char* path) {
+constexpr int cell = 16;
+constexpr int gap = 24;
+
+render::Bytes read_all(const std::string& path) {
   std::ifstream stream(path, std::ios::binary);
-  if (!stream) throw std::runtime_error(std::string("cannot read ") + path);
+  if (!stream) throw std::runtime_error("cannot read " + path);
   return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
@@ -28,25 +34,35 @@ render::SpriteColours parse_colours(const std::string& text) {
   return colours;
 }
 
+render::Image panels(const render::IndexedBitmap& bitmap, const std::vector<std::string>& rest) {
+  std::vector<render::Image> pictures{render::index_picture(bitmap, cell)};
+  for (std::size_t i = 0; i + 1 < rest.size(); i += 2) {
+    render::Image sprite =
+        render::sprite_image(read_all(rest[i + 1]), bitmap.bits != 1, parse_colours(rest[i]));
+    pictures.push_back(render::scaled(sprite, cell));
+  }
+  return render::side_by_side_all(pictures, gap, 0xFFFFFF);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4 || argc > 7) {
-    std::cerr
-        << "usage: render BITMAP.bmp SPRITE OUT.png [multi|hires] [SKIP] [BG,MC1,SPRITE,MC2]\n";
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  bool row = arguments.size() == 5 && arguments[0] == "row";
+  bool panel = arguments.size() >= 3 && arguments.size() % 2 == 1 && arguments[0] == "panels";
+  if (!row && !panel) {
+    std::cerr << "usage: render panels OUT.png BITMAP.bmp [COLOURS SPRITE]...\n"
+                 "       render row OUT.png BITMAP.bmp COLOURS SPRITE\n";
     return 2;
   }
   try {
-    bool multicolour = argc < 5 || std::string(argv[4]) != "hires";
-    std::size_t skip = argc > 5 ? std::stoul(argv[5]) : 2;
-    render::SpriteColours colours = argc > 6 ? parse_colours(argv[6]) : render::SpriteColours{};
-    render::Bytes sprite = read_all(argv[2]);
-    sprite.erase(sprite.begin(), sprite.begin() + static_cast<long>(std::min(skip, sprite.size())));
-    render::Image picture = render::side_by_side(
-        render::scaled(render::decode_bmp(read_all(argv[1])), 8),
-        render::scaled(render::sprite_image(sprite, multicolour, colours), 8), 32, 0xFFFFFF);
+    render::IndexedBitmap bitmap = render::decode_indexed_bmp(read_all(arguments[2]));
+    std::vector<std::string> rest(arguments.begin() + 3, arguments.end());
+    render::Image picture =
+        row ? render::row_picture(bitmap, read_all(rest[1]), parse_colours(rest[0]), 2 * cell)
+            : panels(bitmap, rest);
     render::Bytes png = render::encode_png(picture);
-    std::ofstream(argv[3], std::ios::binary)
+    std::ofstream(arguments[1], std::ios::binary)
         .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
   } catch (const std::exception& error) {
     std::cerr << "render: " << error.what() << "\n";
