@@ -107,7 +107,7 @@ TEST(RuntimeErrorReport, LocationsResolveToTheFailingProcedure) {
                               {.working_directory = folder.path});
   ASSERT_EQ(report_problem(run.error, 2), "");
   REQUIRE_CAPABILITY(Capability::elf_debug_info);
-  REQUIRE_TOOL(addr2line, "addr2line");
+  REQUIRE_TOOL(addr2line, tool_prefix() + "addr2line");
   std::string first = run.error.substr(run.error.find('$') + 1, 16);
   std::string names = folder.file("names.txt");
   ASSERT_EQ(shell(addr2line + " -f -e " + program_path() + " 0x" + first + " > " + names), 0);

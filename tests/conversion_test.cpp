@@ -1,6 +1,8 @@
 // Pixel rows into sprite bytes, stated as pictures wherever possible.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/scenario.hpp"
 
 namespace {
@@ -243,16 +245,30 @@ TEST(ShortInput, MissingBytesRepeatTheLastByteRead) {
   }
 }
 
-TEST(SeekPosition, NegativeDataOffsetIsError131) {
-  TempDir folder;
-  Bytes bitmap = encode_bmp({.bits = 4, .pixels = sprite_sized_pixels(16)});
-  put_i32(bitmap, at_bfOffBits, -1000);
-  Conversion result = convert(folder, bitmap);
-  EXPECT_EQ(result.run.status, 131);
-  EXPECT_EQ(report_problem(result.run.error, 131), "");
-  EXPECT_TRUE(
-      result.run.output.ends_with("Starting at position: -1000 byte\r\n" + four_bit_mode + "\r\n"));
-  EXPECT_EQ(result.output, Bytes({0x00, 0x20}));
+// Positions are 64 bits wide on every system: a negative one is refused, and
+// one past 2 GiB reads nothing, so every sprite byte is the held byte.
+TEST(SeekPosition, DataOffsetNegativeOrPast2GiB) {
+  const struct {
+    std::int32_t offset;
+    int status;
+    std::size_t size;
+  } cases[] = {{-1000, 131, 2}, {2147483647, 0, 65}};
+  for (const auto& c : cases) {
+    TempDir folder;
+    Bytes bitmap = encode_bmp({.bits = 4, .pixels = sprite_sized_pixels(16)});
+    put_i32(bitmap, at_bfOffBits, c.offset);
+    Conversion result = convert(folder, bitmap);
+    EXPECT_EQ(result.run.status, c.status) << c.offset;
+    ASSERT_EQ(result.output.size(), c.size) << c.offset;
+    EXPECT_EQ(Bytes(result.output.begin(), result.output.begin() + 2), Bytes({0x00, 0x20}));
+    if (c.status == 0) {
+      EXPECT_EQ(std::count(result.output.begin() + 2, result.output.end(), result.output[2]), 63);
+      continue;
+    }
+    EXPECT_EQ(report_problem(result.run.error, c.status), "");
+    EXPECT_TRUE(result.run.output.ends_with("Starting at position: -1000 byte\r\n" + four_bit_mode +
+                                            "\r\n"));
+  }
 }
 
 }  // namespace

@@ -97,15 +97,26 @@ std::uint16_t fault_number(int signal_number) {
   }
 }
 
-[[maybe_unused]] void on_fault_signal(int signal_number, siginfo_t*, void* context) {
-  const auto* machine = static_cast<const ucontext_t*>(context);
-  const void* location = nullptr;
+// Where the fault happened: the faulting instruction of the interrupted context.
+const void* fault_location(const ucontext_t& machine) {
 #if defined(__x86_64__)
-  location = reinterpret_cast<const void*>(machine->uc_mcontext.gregs[REG_RIP]);
+  return reinterpret_cast<const void*>(machine.uc_mcontext.gregs[REG_RIP]);
+#elif defined(__i386__)
+  return reinterpret_cast<const void*>(machine.uc_mcontext.gregs[REG_EIP]);
 #elif defined(__aarch64__)
-  location = reinterpret_cast<const void*>(machine->uc_mcontext.pc);
+  return reinterpret_cast<const void*>(machine.uc_mcontext.pc);
+#elif defined(__arm__)
+  return reinterpret_cast<const void*>(machine.uc_mcontext.arm_pc);
+#elif defined(__s390x__)
+  return reinterpret_cast<const void*>(machine.uc_mcontext.psw.addr);
+#else
+#error "the fault location of this processor is not known"
 #endif
-  fault_handler(fault_number(signal_number), location);
+}
+
+[[maybe_unused]] void on_fault_signal(int signal_number, siginfo_t*, void* context) {
+  fault_handler(fault_number(signal_number),
+                fault_location(*static_cast<const ucontext_t*>(context)));
 }
 
 struct Walk {

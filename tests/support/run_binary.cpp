@@ -67,17 +67,16 @@ bool place_stream(int target, Stream kind, const Pipe& pipe) {
   if (options.user_id >= 0 && (setgid(static_cast<gid_t>(options.user_id)) != 0 ||
                                setuid(static_cast<uid_t>(options.user_id)) != 0))
     _exit(122);
-  std::string program = options.program.empty() ? program_path() : options.program;
-  std::vector<char*> argv{program.data()};
-  std::string wine = "wine";
+  std::vector<std::string> command = runner_prefix();
+  command.push_back(options.program.empty() ? program_path() : options.program);
+  command.insert(command.end(), arguments.begin(), arguments.end());
   if (testing_windows_build()) {
     setenv("WINEPREFIX", (build_folder() / "wine-prefix").c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
     setenv("LC_ALL", "C.UTF-8", 1);  // Wine reads arguments in the locale's character set
-    argv.insert(argv.begin(), wine.data());
   }
-  std::vector<std::string> copies = arguments;
-  for (std::string& argument : copies) argv.push_back(argument.data());
+  std::vector<char*> argv;
+  for (std::string& word : command) argv.push_back(word.data());
   argv.push_back(nullptr);
   execvp(argv[0], argv.data());
   _exit(127);
@@ -142,8 +141,55 @@ int collect(int output_fd, int error_fd, pid_t child, const RunOptions& options,
 }  // namespace
 
 std::string program_path() {
-  const char* windows = std::getenv("QUORVEL_WINDOWS_EXE");
-  return windows != nullptr && *windows != '\0' ? windows : QUORVEL_BINARY;
+  const char* other = std::getenv("QUORVEL_PROGRAM");
+  return other != nullptr && *other != '\0' ? other : QUORVEL_BINARY;
+}
+
+namespace {
+
+// Builds for other processors run under qemu-user with that processor's
+// libraries; the program's ELF header says which processor it is for.
+struct ForeignProcessor {
+  int elf_machine;
+  const char* qemu;
+  const char* triplet;
+};
+constexpr ForeignProcessor foreign_processors[] = {
+    {183, "qemu-aarch64", "aarch64-linux-gnu"},
+    {40, "qemu-arm", "arm-linux-gnueabihf"},
+    {3, "qemu-i386", "i686-linux-gnu"},
+    {22, "qemu-s390x", "s390x-linux-gnu"},
+};
+
+int elf_machine(const std::string& path) {
+  unsigned char header[20] = {};
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  bool complete = fd >= 0 && read(fd, header, sizeof header) == sizeof header;
+  if (fd >= 0) close(fd);
+  if (!complete || header[0] != 0x7F || header[1] != 'E' || header[2] != 'L') return 0;
+  bool big_endian = header[5] == 2;
+  return big_endian ? header[18] << 8 | header[19] : header[19] << 8 | header[18];
+}
+
+const ForeignProcessor* foreign_processor() {
+  int machine = elf_machine(program_path());
+  for (const ForeignProcessor& processor : foreign_processors)
+    if (processor.elf_machine == machine) return &processor;
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<std::string> runner_prefix() {
+  if (testing_windows_build()) return {"wine"};
+  const ForeignProcessor* processor = foreign_processor();
+  if (processor == nullptr) return {};
+  return {processor->qemu, "-L", std::string("/usr/") + processor->triplet};
+}
+
+std::string tool_prefix() {
+  const ForeignProcessor* processor = foreign_processor();
+  return processor == nullptr ? "" : std::string(processor->triplet) + "-";
 }
 
 bool testing_windows_build() {

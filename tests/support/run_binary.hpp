@@ -35,10 +35,15 @@ struct RunResult {
 
 RunResult run_program(const std::vector<std::string>& arguments, const RunOptions& options = {});
 
-// The program under test: the native build, or quorvel.exe under Wine when
-// QUORVEL_WINDOWS_EXE names it.
+// The program under test: the native build, or the one QUORVEL_PROGRAM names
+// (quorvel.exe, run under Wine; a build for another processor, run under
+// qemu-user; a build with another compiler).
 std::string program_path();
 bool testing_windows_build();
+// The command that runs the program under test: empty when it runs as it is.
+std::vector<std::string> runner_prefix();
+// The prefix of the binutils that read the program ("aarch64-linux-gnu-"), or "".
+std::string tool_prefix();
 
 // What differs between the platforms, stated once here.
 // The program's own path as the usage lines show it.
