@@ -185,24 +185,6 @@ TEST(InputFile, PipeFailsAtTheSeekWith156) {
   EXPECT_EQ(report_problem(run.error, 156), "");
 }
 
-// A bitmap the running user may only read is converted all the same.
-TEST(InputFile, ReadOnlyBitmapIsAccepted) {
-  REQUIRE_CAPABILITY(Capability::other_user);
-  TempDir folder;
-  ASSERT_EQ(chmod(folder.path.c_str(), 0777), 0);
-  write_file(folder.file("in.bmp"), standard_bitmap(4));
-  ASSERT_EQ(chmod(folder.file("in.bmp").c_str(), 0444), 0);
-  // Root may write any file; run as an ordinary user so that 0444 really holds.
-  int user = geteuid() == 0 ? 65534 : -1;
-  std::string program = program_for_other_users(folder);
-  if (program.empty()) GTEST_SKIP() << "another user cannot enter " << folder.path;
-  RunResult run =
-      run_program({"in.bmp", "out.prg", "2000", "0", "0", "1", "2", "3"},
-                  {.working_directory = folder.path, .user_id = user, .program = program});
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(read_file(folder.file("out.prg")).size(), 65u);
-}
-
 // Bitmaps written by general tools are read right.
 TEST(RealEncoders, ImageMagickAndNetpbmHeadersAreAccepted) {
   REQUIRE_TOOL(convert, "convert");

@@ -196,22 +196,33 @@ TEST(OutputFile, NamedPipeGetsEveryByte) {
   EXPECT_EQ(Bytes(received.begin(), received.begin() + static_cast<long>(count)), expected);
 }
 
-// The output is only written: a file its user may write but not read will do.
-TEST(OutputFile, WriteOnlyFileIsAccepted) {
+// Each file needs only its own access: a bitmap its user may only read, an
+// existing output it may only write. Root may do anything, so an ordinary
+// user runs a copy of the program.
+TEST(OutputFile, EachFileNeedsOnlyItsOwnAccess) {
   REQUIRE_CAPABILITY(Capability::other_user);
-  TempDir folder;
-  ASSERT_EQ(chmod(folder.path.c_str(), 0777), 0);
-  write_file(folder.file("in.bmp"), standard_bitmap());
-  write_file(folder.file("out.prg"), std::string("previous"));
-  ASSERT_EQ(chmod(folder.file("out.prg").c_str(), 0222), 0);
-  std::string program = program_for_other_users(folder);
-  if (program.empty()) GTEST_SKIP() << "another user cannot enter " << folder.path;
-  int user = geteuid() == 0 ? 65534 : -1;  // root may read any file
-  RunResult run =
-      run_program(arguments("in.bmp", "out.prg"),
-                  {.working_directory = folder.path, .user_id = user, .program = program});
-  EXPECT_EQ(run.status, 0) << run.error;
-  EXPECT_EQ(read_file(folder.file("out.prg")).size(), 65u);
+  const struct {
+    mode_t input_mode;
+    bool output_exists;
+  } cases[] = {{0444, false}, {0644, true}};
+  for (const auto& c : cases) {
+    TempDir folder;
+    ASSERT_EQ(chmod(folder.path.c_str(), 0777), 0);
+    write_file(folder.file("in.bmp"), standard_bitmap());
+    ASSERT_EQ(chmod(folder.file("in.bmp").c_str(), c.input_mode), 0);
+    if (c.output_exists) {
+      write_file(folder.file("out.prg"), std::string("previous"));
+      ASSERT_EQ(chmod(folder.file("out.prg").c_str(), 0222), 0);
+    }
+    std::string program = program_for_other_users(folder);
+    if (program.empty()) GTEST_SKIP() << "another user cannot enter " << folder.path;
+    int user = geteuid() == 0 ? 65534 : -1;
+    RunResult run =
+        run_program(arguments("in.bmp", "out.prg"),
+                    {.working_directory = folder.path, .user_id = user, .program = program});
+    EXPECT_EQ(run.status, 0) << run.error;
+    EXPECT_EQ(read_file(folder.file("out.prg")).size(), 65u);
+  }
 }
 
 TEST(OutputFile, LongNameIsUsedWholeAndCutOnlyOnTheConsole) {
