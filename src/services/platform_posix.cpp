@@ -1,5 +1,6 @@
 // The platform layer on Linux and other POSIX systems.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -75,6 +76,40 @@ std::uint16_t open_checked(const std::string& path, int flags, int& fd, struct s
   fd = moved;
   if (fstat(fd, &status) != 0) return fail_open(fd, IoOperation::other);
   return 0;
+}
+
+// The file the program holds open for reading. An output that is the same
+// object, reached through any name or device, is refused before a byte is
+// written: locks cover regular files only.
+struct HeldInput {
+  int fd = -1;
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+HeldInput held_input;
+
+bool is_held_input(const struct stat& status) {
+  return held_input.fd >= 0 && held_input.device == status.st_dev &&
+         held_input.inode == status.st_ino;
+}
+
+// Writes every byte. A parent may have left a pipe non-blocking: while it is
+// full, wait until it takes more instead of failing. In the usual case the
+// first write does it all.
+ssize_t write_all(int fd, const void* bytes, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t put = write(fd, static_cast<const char*>(bytes) + done, count - done);
+    if (put > 0) {
+      done += static_cast<std::size_t>(put);
+      continue;
+    }
+    pollfd writable = {fd, POLLOUT, 0};
+    bool full = put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    if (full && poll(&writable, 1, -1) >= 0) continue;
+    return put;  // the failure's errno is left for the caller
+  }
+  return static_cast<ssize_t>(done);
 }
 
 // Only regular files take part in the sharing rule: devices such as /dev/null
@@ -207,6 +242,7 @@ std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
     return access_denied;
   }
   if (!take_lock(fd, status, LOCK_SH)) return fail_open(fd, IoOperation::open);
+  held_input = {fd, status.st_dev, status.st_ino};
   handle = fd;
   return 0;
 }
@@ -216,6 +252,10 @@ std::uint16_t create_file(const std::string& name, Handle& handle) {
   struct stat status;
   if (std::uint16_t error = open_checked(platform_name(name), O_WRONLY | O_CREAT, fd, status))
     return error;
+  if (is_held_input(status)) {
+    close(fd);
+    return access_denied;
+  }
   // Empty the file only once the lock is held, so that a file another run is
   // reading (our own input included) is never cut.
   if (!take_lock(fd, status, LOCK_EX)) return fail_open(fd, IoOperation::open);
@@ -237,7 +277,7 @@ std::uint16_t read_file(Handle handle, void* buffer, std::size_t count, std::siz
 std::uint16_t write_file(Handle handle, const void* buffer, std::size_t count,
                          std::size_t& written) {
   written = 0;
-  ssize_t put = write(static_cast<int>(handle), buffer, count);
+  ssize_t put = write_all(static_cast<int>(handle), buffer, count);
   if (put < 0) return io_error_for_errno(errno, IoOperation::write, true);
   written = static_cast<std::size_t>(put);
   return 0;
@@ -250,13 +290,14 @@ std::uint16_t seek_file(Handle handle, std::int64_t position) {
 }
 
 std::uint16_t close_file_handle(Handle handle) {
+  if (handle == held_input.fd) held_input = {};
   if (close(static_cast<int>(handle)) != 0)
     return io_error_for_errno(errno, IoOperation::other, true);
   return 0;
 }
 
 bool write_console(Handle stream, const void* bytes, std::size_t count) {
-  return write(static_cast<int>(stream), bytes, count) == static_cast<ssize_t>(count);
+  return write_all(static_cast<int>(stream), bytes, count) == static_cast<ssize_t>(count);
 }
 
 void prepare_process(FaultHandler on_fault) {
@@ -281,7 +322,7 @@ void prepare_process(FaultHandler on_fault) {
 #endif
 }
 
-std::vector<std::string> program_arguments(int argc, char** argv) {
+std::vector<std::string> program_arguments(int argc, ArgumentChar** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
