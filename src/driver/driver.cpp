@@ -119,7 +119,7 @@ void run_conversion(std::string inname, std::string outname, std::string startad
   close_file(InputFile);
 }
 
-void run_program(int argc, char** argv) {
+void run_program(int argc, platform::ArgumentChar** argv) {
   platform::prepare_process(fatal_error);
   std::vector<std::string> arguments = platform::program_arguments(argc, argv);
   write_introduction();

@@ -5,9 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "services/platform.hpp"
+
 // The whole run for the process's arguments (argv[0] is the program name).
 // Returns after a complete conversion; every other run ends inside it.
-void run_program(int argc, char** argv);
+void run_program(int argc, platform::ArgumentChar** argv);
 
 // Runs one conversion. File names are used whole; the other texts are cut to
 // 255 characters by the caller.

@@ -37,9 +37,16 @@ using FaultHandler = void (*)(std::uint16_t error_number, const void* location);
 // files become failed writes, processor faults end through on_fault.
 void prepare_process(FaultHandler on_fault);
 
-// The command line, program name first. On Windows it is taken from the wide
-// command line, so that a file name reaches the file system exactly as typed.
-std::vector<std::string> program_arguments(int argc, char** argv);
+// The command line as the C runtime split it: bytes on POSIX, UTF-16 on Windows
+// (wmain), so that a file name reaches the file system exactly as typed.
+#ifdef _WIN32
+using ArgumentChar = wchar_t;
+#else
+using ArgumentChar = char;
+#endif
+
+// The command line, program name first, each argument held losslessly.
+std::vector<std::string> program_arguments(int argc, ArgumentChar** argv);
 // An argument as the program reads it (numbers, the start address) and as a
 // console line shows it. Windows: the ANSI code page, where a character with no
 // exact counterpart becomes "?", never a lookalike. Elsewhere: unchanged.

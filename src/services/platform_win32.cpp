@@ -1,7 +1,5 @@
 // The platform layer on Windows.
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
 
 #include <cstring>
 
@@ -12,6 +10,7 @@ namespace platform {
 
 namespace {
 
+constexpr std::uint16_t access_denied = 5;
 constexpr std::uint16_t invalid_handle = 6;
 
 HANDLE as_handle(Handle handle) {
@@ -37,13 +36,54 @@ std::wstring long_path_form(const std::wstring& name) {
   return L"\\\\?\\" + full;
 }
 
-// The program holds every argument in UTF-8, so that no character is lost on
-// the way from the command line to the file system.
+// Arguments are held as WTF-8: UTF-8 that also carries an unpaired surrogate,
+// which Windows allows in names and every UTF-8 converter turns into U+FFFD,
+// the name of another file. So a name reaches CreateFileW exactly as typed.
+void append_wtf8(std::string& text, std::uint32_t code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+    return;
+  }
+  constexpr unsigned lead_marks[] = {0, 0xC0, 0xE0, 0xF0};
+  int extra = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+  text += static_cast<char>(lead_marks[extra] | (code >> (6 * extra)));
+  for (int shift = 6 * (extra - 1); shift >= 0; shift -= 6)
+    text += static_cast<char>(0x80 | ((code >> shift) & 0x3F));
+}
+
+bool is_high_surrogate(std::uint32_t code) {
+  return code >= 0xD800 && code <= 0xDBFF;
+}
+bool is_low_surrogate(std::uint32_t code) {
+  return code >= 0xDC00 && code <= 0xDFFF;
+}
+
+std::string wtf8_text(std::wstring_view wide) {
+  std::string text;
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    std::uint32_t code = wide[i];
+    if (is_high_surrogate(code) && i + 1 < wide.size() && is_low_surrogate(wide[i + 1]))
+      code = 0x10000 + ((code - 0xD800) << 10) + (wide[++i] - 0xDC00u);
+    append_wtf8(text, code);
+  }
+  return text;
+}
+
 std::wstring wide_text(std::string_view text) {
-  int size = static_cast<int>(text.size());
-  int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  std::wstring wide;
+  for (std::size_t i = 0; i < text.size();) {
+    auto lead = static_cast<unsigned char>(text[i++]);
+    int extra = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    std::uint32_t code = extra == 0 ? lead : lead & (0x3Fu >> extra);
+    for (int k = 0; k < extra && i < text.size(); ++k)
+      code = code << 6 | (static_cast<unsigned char>(text[i++]) & 0x3Fu);
+    if (code < 0x10000) {
+      wide += static_cast<wchar_t>(code);
+    } else {
+      wide += static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
+      wide += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+    }
+  }
   return wide;
 }
 
@@ -76,6 +116,32 @@ std::uint16_t open_shared(const std::string& name, DWORD access, DWORD dispositi
   if (file == INVALID_HANDLE_VALUE) return last_error();
   handle = reinterpret_cast<Handle>(file);
   return 0;
+}
+
+// The input's identity while it is open: an output that is the same file,
+// reached through any name or device, is refused before a byte is written.
+struct FileIdentity {
+  DWORD volume = 0;
+  DWORD index_high = 0;
+  DWORD index_low = 0;
+  bool known = false;
+};
+Handle held_input = no_handle;
+FileIdentity held_input_identity;
+
+FileIdentity identity_of(Handle handle) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(as_handle(handle), &information)) return {};
+  return {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow,
+          true};
+}
+
+bool is_held_input(Handle handle) {
+  if (held_input == no_handle || !held_input_identity.known) return false;
+  FileIdentity output = identity_of(handle);
+  return output.known && output.volume == held_input_identity.volume &&
+         output.index_high == held_input_identity.index_high &&
+         output.index_low == held_input_identity.index_low;
 }
 
 HMODULE program_module() {
@@ -157,12 +223,22 @@ Handle standard_error() {
 }
 
 std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
-  return open_shared(name, GENERIC_READ, OPEN_EXISTING, handle);
+  if (std::uint16_t error = open_shared(name, GENERIC_READ, OPEN_EXISTING, handle)) return error;
+  held_input = handle;
+  held_input_identity = identity_of(handle);
+  return 0;
 }
 
 std::uint16_t create_file(const std::string& name, Handle& handle) {
-  // Write access only: a pipe then waits for its reader instead of becoming its own.
-  if (std::uint16_t error = open_shared(name, GENERIC_WRITE, OPEN_ALWAYS, handle)) return error;
+  // Write access (and its attributes, for its identity): a pipe then waits for
+  // its reader instead of becoming its own.
+  if (std::uint16_t error =
+          open_shared(name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, OPEN_ALWAYS, handle))
+    return error;
+  if (is_held_input(handle)) {
+    CloseHandle(as_handle(handle));
+    return access_denied;
+  }
   // Emptied only once the sharing mode protects it; devices keep what they are.
   if (GetFileType(as_handle(handle)) == FILE_TYPE_DISK && !SetEndOfFile(as_handle(handle))) {
     std::uint16_t error = last_error();
@@ -198,6 +274,7 @@ std::uint16_t seek_file(Handle handle, std::int64_t position) {
 }
 
 std::uint16_t close_file_handle(Handle handle) {
+  if (handle == held_input) held_input = no_handle;
   return CloseHandle(as_handle(handle)) ? 0 : last_error();
 }
 
@@ -214,16 +291,11 @@ void prepare_process(FaultHandler on_fault_report) {
   SetUnhandledExceptionFilter(on_fault);
 }
 
-// The narrow argv has already been through "best fit" (l for ł, \ for ＼):
-// take the wide command line instead.
-std::vector<std::string> program_arguments(int argc, char** argv) {
-  int count = 0;
-  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+// The wide arguments as the C runtime split them (wmain): the narrow argv has
+// been through "best fit" (l for ł, \\ for ＼).
+std::vector<std::string> program_arguments(int argc, ArgumentChar** argv) {
   std::vector<std::string> arguments;
-  for (int i = 0; i < count; ++i)
-    arguments.push_back(multibyte_text(wide[i], static_cast<int>(wcslen(wide[i])), CP_UTF8, 0));
-  LocalFree(wide);
+  for (int i = 0; i < argc; ++i) arguments.push_back(wtf8_text(argv[i]));
   return arguments;
 }
 
