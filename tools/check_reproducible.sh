@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the last commit twice, in two folders of different names and at two
-# different times, and checks that the program, the .deb, quorvel.exe and the
-# .zip come out the same, byte for byte. Needs what the test command needs
+# Builds the last commit twice, in two folders of different names, at two
+# different times and under two umasks (022 and 002), and checks that the
+# program, the .deb, quorvel.exe and the .zip come out the same, byte for byte. Needs what the test command needs
 # (cmake, g++, MinGW-w64) and dpkg-dev. Prints the SHA-256 of each artefact.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,9 +21,9 @@ build() {
   cd - >/dev/null
 }
 
-build "$work/first"
+(umask 022 && build "$work/first")
 sleep 2
-build "$work/a/second/folder"
+(umask 002 && build "$work/a/second/folder")
 
 status=0
 for artefact in build/linux/quorvel build/linux/quorvel_*.deb build/windows/quorvel.exe \
