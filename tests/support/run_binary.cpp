@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -47,11 +48,16 @@ bool place_stream(int target, Stream kind, const Pipe& pipe) {
       int fd = open("/dev/full", O_WRONLY);
       return fd >= 0 && dup2(fd, target) == target;
     }
+    case Stream::slow_nonblocking_pipe:
+      return dup2(pipe.write_end, target) == target && fcntl(target, F_SETPIPE_SZ, 4096) >= 0 &&
+             fcntl(target, F_SETFL, fcntl(target, F_GETFL) | O_NONBLOCK) == 0;
   }
   return false;
 }
 
-[[noreturn]] void start_child(const std::vector<std::string>& arguments, const RunOptions& options,
+// `command` is made before the fork: in the child, as another user, the build
+// folder may be out of reach, and the runner with it.
+[[noreturn]] void start_child(std::vector<std::string> command, const RunOptions& options,
                               const Pipe& output, const Pipe& error) {
   signal(SIGPIPE, SIG_DFL);  // the program must protect itself
   if (!options.working_directory.empty() && chdir(options.working_directory.c_str()) != 0)
@@ -67,9 +73,6 @@ bool place_stream(int target, Stream kind, const Pipe& pipe) {
   if (options.user_id >= 0 && (setgid(static_cast<gid_t>(options.user_id)) != 0 ||
                                setuid(static_cast<uid_t>(options.user_id)) != 0))
     _exit(122);
-  std::vector<std::string> command = runner_prefix();
-  command.push_back(options.program.empty() ? program_path() : options.program);
-  command.insert(command.end(), arguments.begin(), arguments.end());
   if (testing_windows_build()) {
     setenv("WINEPREFIX", (build_folder() / "wine-prefix").c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
@@ -101,16 +104,18 @@ int collect(int output_fd, int error_fd, pid_t child, const RunOptions& options,
   std::string* sinks[2] = {&result.output, &result.error};
   int open_count = (output_fd >= 0) + (error_fd >= 0);
   bool signal_due = options.signal_number != 0;
+  bool slow = options.output == Stream::slow_nonblocking_pipe;
   int wait_status = 0;
   bool reaped = false;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(hang_limit_s);
   while (open_count > 0) {
-    int ready = poll(fds, 2, signal_due ? options.signal_delay_ms : 100);
-    if (ready < 0 && errno != EINTR) break;
-    if (ready == 0 && signal_due) {
+    if (signal_due && result.output.find(options.signal_after_output) != std::string::npos) {
       kill(child, options.signal_number);
       signal_due = false;
-    } else if (ready == 0 && (reaped = ended(child, wait_status))) {
+    }
+    int ready = poll(fds, 2, 100);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready == 0 && (reaped = ended(child, wait_status))) {
       break;
     } else if (ready == 0 && std::chrono::steady_clock::now() > deadline) {
       kill(child, SIGKILL);
@@ -120,7 +125,8 @@ int collect(int output_fd, int error_fd, pid_t child, const RunOptions& options,
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[65536];
-      ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      if (slow && i == 0) usleep(2000);
+      ssize_t got = read(fds[i].fd, buffer, slow && i == 0 ? 512 : sizeof buffer);
       if (got > 0) sinks[i]->append(buffer, static_cast<std::size_t>(got));
       bool satisfied =
           i == 0 && options.output_limit != 0 && result.output.size() >= options.output_limit;
@@ -182,6 +188,7 @@ const ForeignProcessor* foreign_processor() {
 
 std::vector<std::string> runner_prefix() {
   if (testing_windows_build()) return {"wine"};
+
   const ForeignProcessor* processor = foreign_processor();
   if (processor == nullptr) return {};
   return {processor->qemu, "-L", std::string("/usr/") + processor->triplet};
@@ -217,7 +224,9 @@ std::string shown_name(const std::string& name) {
 
 // Under Wine, a closed descriptor, a test's flock, other users and signals map
 // onto nothing Windows knows, and the program carries PE, not ELF, debug info.
-bool platform_can(Capability) {
+// gdb drives native programs only, not those under qemu-user.
+bool platform_can(Capability capability) {
+  if (capability == Capability::debugger && foreign_processor() != nullptr) return false;
   return !testing_windows_build();
 }
 
@@ -229,14 +238,73 @@ std::string lines(const std::vector<std::string>& texts) {
 
 namespace {
 
+// A WTF-8 unpaired surrogate (ED A0..BF xx), which no UTF-8 command line can carry.
+bool surrogate_at(const std::string& text, std::size_t i) {
+  return i + 2 < text.size() && static_cast<unsigned char>(text[i]) == 0xED &&
+         (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0xA0;
+}
+
+// The Windows command line for `arguments`: each in quotes (no test argument
+// holds one), an unpaired surrogate written as the launcher's \uXXXX.
+std::string windows_command_line(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const std::string& argument : arguments) {
+    line += line.empty() ? "\"" : " \"";
+    for (std::size_t i = 0; i < argument.size(); ++i) {
+      if (!surrogate_at(argument, i)) {
+        line += argument[i];
+        continue;
+      }
+      unsigned code = 0xD000u | (argument[i + 1] & 0x3Fu) << 6 | (argument[i + 2] & 0x3Fu);
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04X", code);
+      line += escape;
+      i += 2;
+    }
+    line += '"';
+  }
+  return line;
+}
+
+bool needs_launcher(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments)
+    for (std::size_t i = 0; i < argument.size(); ++i)
+      if (surrogate_at(argument, i)) return true;
+  return false;
+}
+
+// The whole command: the runner, the program and its arguments. A raw Windows
+// command line goes through the launcher beside quorvel.exe; a fault is
+// raised by gdb at a breakpoint.
+std::vector<std::string> command_for(const std::vector<std::string>& arguments,
+                                     const RunOptions& options) {
+  std::string program = options.program.empty() ? program_path() : options.program;
+  std::vector<std::string> command = runner_prefix();
+  if (testing_windows_build() && (!options.command_line.empty() || needs_launcher(arguments))) {
+    std::string launcher =
+        std::filesystem::path(program_path()).parent_path() / "command_line_launcher.exe";
+    std::string line =
+        options.command_line.empty() ? windows_command_line(arguments) : options.command_line;
+    return {"wine", launcher, shown_program_path(program), line};
+  }
+  if (!options.fault_at.empty())
+    command.insert(command.end(), {"gdb", "-batch", "-nx", "-ex", "set debuginfod enabled off",
+                                   "-ex", "break " + options.fault_at, "-ex", "run", "-ex",
+                                   "signal SIGSEGV", "-ex", "quit $_exitcode", "--args"});
+  command.push_back(program);
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return command;
+}
+
 RunResult run_once(const std::vector<std::string>& arguments, const RunOptions& options) {
+  std::vector<std::string> command = command_for(arguments, options);
   Pipe output = make_pipe();
   Pipe error = make_pipe();
   if (options.output == Stream::broken_pipe) close(output.read_end), output.read_end = -1;
   if (options.error == Stream::broken_pipe) close(error.read_end), error.read_end = -1;
   pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) start_child(arguments, options, output, error);
+  if (child == 0) start_child(command, options, output, error);
   close(output.write_end);
   close(error.write_end);
   RunResult result;

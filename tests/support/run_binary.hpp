@@ -7,10 +7,11 @@
 namespace testing_support {
 
 enum class Stream {
-  capture,      // a pipe that the test reads to the end
-  closed,       // the descriptor is closed when the program starts
-  broken_pipe,  // a pipe whose reader has already gone
-  device_full,  // /dev/full: every write fails for lack of space
+  capture,                // a pipe that the test reads to the end
+  closed,                 // the descriptor is closed when the program starts
+  broken_pipe,            // a pipe whose reader has already gone
+  device_full,            // /dev/full: every write fails for lack of space
+  slow_nonblocking_pipe,  // a non-blocking pipe of 4 KiB, read slowly
 };
 
 struct RunOptions {
@@ -21,8 +22,12 @@ struct RunOptions {
   long file_size_limit = -1;  // bytes, for RLIMIT_FSIZE; -1: none
   int user_id = -1;           // run as this user (needs root); -1: as we are
   std::string program;        // empty: the program under test
-  int signal_number = 0;      // sent to the program after signal_delay_ms, when not 0
-  int signal_delay_ms = 0;
+  int signal_number = 0;      // sent once standard output holds signal_after_output
+  std::string signal_after_output;
+  std::string fault_at;  // a debugger raises SIGSEGV when the program enters this function
+  // Windows: the raw command line after the program's name, as the C runtime
+  // splits it; empty: the arguments, each in quotes.
+  std::string command_line;
   std::size_t output_limit = 0;  // when not 0, standard output's reader goes after so many bytes
 };
 
@@ -62,6 +67,7 @@ enum class Capability {
   fault_signals,       // a fault signal from outside reaches the program
   elf_debug_info,      // addr2line resolves the report's offsets
   named_pipes,         // a FIFO of the test's can be the program's output
+  debugger,            // gdb drives the program natively
 };
 bool platform_can(Capability capability);
 

@@ -26,7 +26,8 @@ Conversion convert(const TempDir& folder, const Bytes& bitmap, const Settings& s
                                         settings.add_zero_byte};
   arguments.insert(arguments.end(), settings.colours.begin(), settings.colours.end());
   Conversion result;
-  result.run = run_program(arguments, {.working_directory = folder.path});
+  result.run = run_program(
+      arguments, {.working_directory = folder.path, .command_line = settings.command_line});
   result.output_exists = file_exists(folder.file("out.prg"));
   if (result.output_exists) result.output = read_file(folder.file("out.prg"));
   return result;

@@ -23,6 +23,7 @@ struct Settings {
   std::string startaddress = "2000";
   std::string add_zero_byte = "0";
   std::vector<std::string> colours = {"0", "1", "2", "3"};
+  std::string command_line;  // Windows: the same arguments as a raw command line
 };
 
 struct Conversion {
