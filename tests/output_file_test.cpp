@@ -67,21 +67,44 @@ TEST(OutputLayout, ZeroByteLineComesBeforeClosing) {
       std::string::npos);
 }
 
+// The address as a C64 programmer types it; the console echoes the text as typed.
 TEST(LoadAddress, LowByteFirstFromTheHexDigits) {
   const struct {
     std::string startaddress;
-    std::uint8_t low, high;
+    Bytes address;  // empty: no address
   } cases[] = {
-      {"2000", 0x00, 0x20},  {"0801", 0x01, 0x08}, {"c000", 0x00, 0xC0}, {"C000", 0x00, 0xC0},
-      {"$c000", 0x00, 0x0C}, {"None", 0x0E, 0x00}, {"NONE", 0x0E, 0x00}, {"c0001", 0x00, 0xC0},
-      {"abc", 0xC0, 0xAB},   {"1", 0x00, 0x10},    {"", 0x00, 0x00},     {"zz", 0x00, 0x00},
+      {"2000", {0x00, 0x20}},
+      {"0801", {0x01, 0x08}},
+      {"c000", {0x00, 0xC0}},
+      {"C000", {0x00, 0xC0}},
+      {"$c000", {0x00, 0xC0}},
+      {"0x2000", {0x00, 0x20}},
+      {"0X0801", {0x01, 0x08}},
+      {"$801", {0x01, 0x08}},
+      {"801", {0x01, 0x08}},
+      {"c0", {0xC0, 0x00}},
+      {"20", {0x20, 0x00}},
+      {"1", {0x01, 0x00}},
+      {"abc", {0xBC, 0x0A}},
+      {"", {0x00, 0x00}},
+      {"$", {0x00, 0x00}},
+      {"zz", {0x00, 0x00}},
+      {"c0001", {0x00, 0xC0}},
+      {"12g4", {0x04, 0x12}},
+      {"x2000", {0x00, 0x02}},
+      {"None", {}},
+      {"NONE", {}},
+      {"nOnE", {}},
+      {"none ", {0x0E, 0x00}},
   };
   for (const auto& c : cases) {
     TempDir folder;
     Conversion result = convert(folder, standard_bitmap(), {c.startaddress, "0"});
-    ASSERT_EQ(result.output.size(), 65u) << c.startaddress;
-    EXPECT_EQ(result.output[0], c.low) << c.startaddress;
-    EXPECT_EQ(result.output[1], c.high) << c.startaddress;
+    ASSERT_EQ(result.output.size(), 63 + c.address.size()) << c.startaddress;
+    EXPECT_EQ(
+        Bytes(result.output.begin(), result.output.begin() + static_cast<long>(c.address.size())),
+        c.address)
+        << c.startaddress;
     EXPECT_NE(result.run.output.find("\r\nOpening file \"out.prg\" ($" + c.startaddress +
                                      ") for writing...\r\n"),
               std::string::npos);

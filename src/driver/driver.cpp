@@ -132,6 +132,6 @@ void run_program(int argc, platform::ArgumentChar** argv) {
   };
   // File names are used whole and as typed: a cut name, or a lookalike of a
   // character, would open or overwrite another file.
-  with_address = text(3) != "none";
+  with_address = !is_no_address(text(3));
   run_conversion(arguments[1], arguments[2], text(3), text(4), text(5), text(6), text(7), text(8));
 }

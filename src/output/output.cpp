@@ -10,17 +10,31 @@ bool with_address = true;
 
 namespace {
 
-// Characters `first` and `first + 1` (counted from 0); missing ones are left out.
-std::string_view character_pair(std::string_view text, std::size_t first) {
-  return first < text.size() ? text.substr(first, 2) : std::string_view();
-}
-
 void write_byte(BinaryFile& file, std::uint8_t byte) {
   file_write(file, &byte, 1);
   check_io();
 }
 
 }  // namespace
+
+bool is_no_address(std::string_view startaddress) {
+  constexpr std::string_view none = "none";
+  if (startaddress.size() != none.size()) return false;
+  for (std::size_t i = 0; i < none.size(); ++i)
+    if ((startaddress[i] | 0x20) != none[i]) return false;
+  return true;
+}
+
+std::string address_digits(std::string_view startaddress) {
+  for (std::string_view marker : {"$", "0x", "0X"}) {
+    if (startaddress.starts_with(marker)) {
+      startaddress.remove_prefix(marker.size());
+      break;
+    }
+  }
+  if (startaddress.size() >= 4) return std::string(startaddress.substr(0, 4));
+  return std::string(4 - startaddress.size(), '0') + std::string(startaddress);
+}
 
 // Uppercase digits count too: "C000" must not load a sprite over the zero page.
 // Any other character, and a missing one, counts as 0.
@@ -38,8 +52,9 @@ void open_outfile(BinaryFile& file, const std::string& name, const std::string& 
   file_create(file, 1);
   check_io();
   if (!with_address) return;
-  write_byte(file, hex_pair_value(character_pair(startaddress, 2)));  // low byte
-  write_byte(file, hex_pair_value(character_pair(startaddress, 0)));  // high byte
+  std::string digits = address_digits(startaddress);
+  write_byte(file, hex_pair_value(std::string_view(digits).substr(2)));     // low byte
+  write_byte(file, hex_pair_value(std::string_view(digits).substr(0, 2)));  // high byte
 }
 
 void write_zero_byte(BinaryFile& file) {

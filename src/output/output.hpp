@@ -8,8 +8,17 @@
 
 #include "services/files.hpp"
 
-// True unless the start address is exactly "none"; set by the driver.
+// True unless the start address is "none" in any letter case; set by the driver.
 extern bool with_address;
+
+// Whether a start address text asks for no address: "none" in any letter case.
+bool is_no_address(std::string_view startaddress);
+
+// The four hex digits of the load address that a start address text gives, as
+// a C64 programmer types it: a leading "$", "0x" or "0X" is skipped; of the
+// rest, four or more characters give their first four, fewer are the low
+// digits (801 is 0801).
+std::string address_digits(std::string_view startaddress);
 
 // Creates (or empties) the output and writes the load address, low byte first.
 void open_outfile(BinaryFile& file, const std::string& name, const std::string& startaddress);
