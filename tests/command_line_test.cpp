@@ -105,8 +105,8 @@ TEST(RuntimeErrorReport, LocationsResolveToTheFailingProcedure) {
       {"in.bmp", "loadwrite_bitmap", 216, "loadwrite_bitmap"},
   };
   for (const auto& c : cases) {
+    if (!c.fault_at.empty() && !platform_can(Capability::debugger)) continue;  // natively only
     if (!c.fault_at.empty()) {
-      REQUIRE_CAPABILITY(Capability::debugger);
       REQUIRE_TOOL(gdb, "gdb");
     }
     TempDir folder;
@@ -128,7 +128,9 @@ TEST(RuntimeErrorReport, LocationsResolveToTheFailingProcedure) {
     ASSERT_EQ(shell(addr2line + " -f -C -i -e " + program_path() + offsets + " > " + names), 0);
     Bytes resolved = read_file(names);
     std::string text(resolved.begin(), resolved.end());
-    EXPECT_TRUE(text.starts_with(c.procedure)) << text;
+    // The first location may be in code inlined into the procedure.
+    EXPECT_NE(text.substr(0, text.find("\nrun_conversion(")).find(c.procedure), std::string::npos)
+        << text;
     EXPECT_NE(text.find("\nrun_conversion("), std::string::npos) << text;
   }
 }

@@ -1,0 +1,126 @@
+// The POSIX platform's process on a native system: fault signals, the program
+// file's path, and code locations as offsets into the ELF program file.
+#include <signal.h>
+#include <ucontext.h>
+#include <unistd.h>
+#include <unwind.h>
+
+#include <climits>
+
+#include "services/platform.hpp"
+
+// Bounds of the program file's code, from the linker.
+extern "C" const char __executable_start[];
+extern "C" const char __etext[];
+
+namespace platform {
+
+namespace {
+
+FaultHandler fault_handler = nullptr;
+
+std::uint16_t fault_number(int signal_number) {
+  switch (signal_number) {
+    case SIGSEGV:
+    case SIGBUS:
+      return 216;  // invalid memory access
+    case SIGFPE:
+      return 200;  // arithmetic fault
+    default:
+      return 218;  // invalid instruction
+  }
+}
+
+// Where the fault happened: the faulting instruction of the interrupted context.
+const void* fault_location(const ucontext_t& machine) {
+#if defined(__x86_64__)
+  return reinterpret_cast<const void*>(machine.uc_mcontext.gregs[REG_RIP]);
+#elif defined(__i386__)
+  return reinterpret_cast<const void*>(machine.uc_mcontext.gregs[REG_EIP]);
+#elif defined(__aarch64__)
+  return reinterpret_cast<const void*>(machine.uc_mcontext.pc);
+#elif defined(__arm__)
+  return reinterpret_cast<const void*>(machine.uc_mcontext.arm_pc);
+#elif defined(__s390x__)
+  return reinterpret_cast<const void*>(machine.uc_mcontext.psw.addr);
+#else
+#error "the fault location of this processor is not known"
+#endif
+}
+
+[[maybe_unused]] void on_fault_signal(int signal_number, siginfo_t*, void* context) {
+  fault_handler(fault_number(signal_number),
+                fault_location(*static_cast<const ucontext_t*>(context)));
+}
+
+struct Walk {
+  const void* location;
+  bool found;
+  std::uint64_t* offsets;
+  int most;
+  int count;
+};
+
+bool inside_program(std::uintptr_t address) {
+  return address >= reinterpret_cast<std::uintptr_t>(__executable_start) &&
+         address < reinterpret_cast<std::uintptr_t>(__etext);
+}
+
+_Unwind_Reason_Code visit_frame(_Unwind_Context* context, void* data) {
+  auto& walk = *static_cast<Walk*>(data);
+  int before_instruction = 0;
+  std::uintptr_t address = _Unwind_GetIPInfo(context, &before_instruction);
+  if (!walk.found) {
+    // Bit 0 marks Thumb code on ARM in a return address but not in the
+    // unwinder's; no two call sites are one byte apart.
+    walk.found = (address | 1) == (reinterpret_cast<std::uintptr_t>(walk.location) | 1);
+    return _URC_NO_REASON;
+  }
+  if (address == 0 || !inside_program(address) || walk.count == walk.most) return _URC_END_OF_STACK;
+  walk.offsets[walk.count++] = code_offset(reinterpret_cast<const void*>(address));
+  return _URC_NO_REASON;
+}
+
+}  // namespace
+
+void prepare_process(FaultHandler on_fault) {
+  // A reader that has gone, or a file grown past its limit, is a failed write.
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+  fault_handler = on_fault;
+#ifndef QUORVEL_KEEP_FAULT_SIGNALS
+  // A stack of its own, so that a stack overflow is reported too.
+  static char fault_stack[64 * 1024];
+  stack_t alternate = {};
+  alternate.ss_sp = fault_stack;
+  alternate.ss_size = sizeof fault_stack;
+  sigaltstack(&alternate, nullptr);
+  // No SA_RESETHAND: a fault during the report must reach the handler, which
+  // then ends the process at once (see fatal_error).
+  struct sigaction action = {};
+  action.sa_sigaction = on_fault_signal;
+  action.sa_flags = static_cast<int>(SA_SIGINFO | SA_NODEFER | SA_ONSTACK);
+  for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+    sigaction(signal_number, &action, nullptr);
+#endif
+}
+
+std::string program_path(const std::string& argv0) {
+  char path[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  if (length > 0) return std::string(path, static_cast<std::size_t>(length));
+  return argv0;
+}
+
+std::uint64_t code_offset(const void* location) {
+  return reinterpret_cast<std::uintptr_t>(location) -
+         reinterpret_cast<std::uintptr_t>(__executable_start);
+}
+
+int caller_offsets(const void* location, std::uint64_t* offsets, int most) {
+  Walk walk{location, false, offsets, most, 0};
+  _Unwind_Backtrace(visit_frame, &walk);
+  return walk.count;
+}
+
+}  // namespace platform
