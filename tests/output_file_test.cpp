@@ -158,7 +158,7 @@ TEST(OutputFile, InputIsNeverOverwritten) {
     std::string inname = "in.bmp";
     if (outname == "loop device") {
       std::string device = folder.file("device.txt");
-      if (!platform_can(Capability::closed_descriptors) ||
+      if (testing_windows_build() ||
           shell("losetup -f --show " + folder.file("in.bmp") + " > " + device + " 2>/dev/null"))
         GTEST_SKIP() << "a loop device needs root and losetup, on Linux";
       Bytes name = read_file(device);
@@ -186,6 +186,8 @@ TEST(OutputFile, NamesAreUsedAsTyped) {
   TempDir reference;
   Bytes expected = convert(reference, standard_bitmap()).output;
   for (const auto& c : cases) {
+    // Node.js decodes its arguments as UTF-8: no surrogate reaches the program.
+    if (testing_node_build() && c.outname.find('\xED') != std::string::npos) continue;
     TempDir folder;
     write_file(folder.file(c.inname), standard_bitmap());
     if (!c.lookalike.empty()) write_file(folder.file(c.lookalike), std::string("other"));

@@ -188,6 +188,7 @@ const ForeignProcessor* foreign_processor() {
 
 std::vector<std::string> runner_prefix() {
   if (testing_windows_build()) return {"wine"};
+  if (testing_node_build()) return {"node"};
 
   const ForeignProcessor* processor = foreign_processor();
   if (processor == nullptr) return {};
@@ -201,6 +202,10 @@ std::string tool_prefix() {
 
 bool testing_windows_build() {
   return program_path().ends_with(".exe");
+}
+
+bool testing_node_build() {
+  return program_path().ends_with(".js");
 }
 
 // Wine shows a Unix path through its drive Z:.
@@ -224,9 +229,14 @@ std::string shown_name(const std::string& name) {
 
 // Under Wine, a closed descriptor, a test's flock, other users and signals map
 // onto nothing Windows knows, and the program carries PE, not ELF, debug info.
-// gdb drives native programs only, not those under qemu-user.
+// gdb drives native programs only, not those under qemu-user. Node.js opens
+// /dev/null on a closed standard descriptor before the program starts, and
+// WebAssembly has no locks, no signals and no ELF code.
 bool platform_can(Capability capability) {
   if (capability == Capability::debugger && foreign_processor() != nullptr) return false;
+  if (testing_node_build())
+    return capability == Capability::other_user || capability == Capability::file_size_limit ||
+           capability == Capability::named_pipes;
   return !testing_windows_build();
 }
 

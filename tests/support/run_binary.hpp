@@ -41,10 +41,11 @@ struct RunResult {
 RunResult run_program(const std::vector<std::string>& arguments, const RunOptions& options = {});
 
 // The program under test: the native build, or the one QUORVEL_PROGRAM names
-// (quorvel.exe, run under Wine; a build for another processor, run under
-// qemu-user; a build with another compiler).
+// (quorvel.exe, run under Wine; quorvel.js, run by Node.js; a build for
+// another processor, run under qemu-user; a build with another compiler).
 std::string program_path();
 bool testing_windows_build();
+bool testing_node_build();  // quorvel.js, WebAssembly run by Node.js
 // The command that runs the program under test: empty when it runs as it is.
 std::vector<std::string> runner_prefix();
 // The prefix of the binutils that read the program ("aarch64-linux-gnu-"), or "".

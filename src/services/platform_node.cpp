@@ -1,0 +1,59 @@
+// The POSIX platform's process as WebAssembly under Node.js. There are no
+// signals and no program file of its own: a trap (WebAssembly's processor
+// fault) reaches the program through the host (platform_node.js), the
+// program's path is that of quorvel.js, and code locations are byte offsets
+// into the WebAssembly module, read from the host's stack trace.
+#include <emscripten.h>
+
+#include "services/platform.hpp"
+
+namespace platform {
+
+namespace {
+
+FaultHandler fault_handler = nullptr;
+
+}  // namespace
+
+// The offsets of the callers above the frame at `location` (platform_node.js).
+EM_JS(int, host_caller_offsets, (unsigned location, unsigned* offsets, int most), {
+  var found = Module['quorvelCallerOffsets'](location, most);
+  HEAPU32.set(found, offsets >> 2);
+  return found.length;
+});
+
+// The real path of quorvel.js (a link to it, as npm makes, is resolved).
+EM_JS(int, host_program_path, (char* buffer, int size), {
+  if (typeof __filename != = 'string') return 0;
+  return stringToUTF8(require('fs').realpathSync(__filename), buffer, size);
+});
+
+void prepare_process(FaultHandler on_fault) {
+  fault_handler = on_fault;
+}
+
+std::string program_path(const std::string& argv0) {
+  char path[4096];
+  int length = host_program_path(path, sizeof path);
+  return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : argv0;
+}
+
+std::uint64_t code_offset(const void* location) {
+  return reinterpret_cast<std::uintptr_t>(location);
+}
+
+int caller_offsets(const void* location, std::uint64_t* offsets, int most) {
+  unsigned found[16];
+  int count = host_caller_offsets(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(location)),
+                                  found, most < 16 ? most : 16);
+  for (int i = 0; i < count; ++i) offsets[i] = found[i];
+  return count;
+}
+
+}  // namespace platform
+
+// Called by the host for a trap, with its fault number and location.
+extern "C" EMSCRIPTEN_KEEPALIVE void quorvel_fault(int error_number, unsigned location) {
+  platform::fault_handler(static_cast<std::uint16_t>(error_number),
+                          reinterpret_cast<const void*>(static_cast<std::uintptr_t>(location)));
+}
