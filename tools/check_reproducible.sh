@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the last commit twice, in two folders of different names, at two
 # different times and under two umasks (022 and 002), and checks that the
-# program, the .deb, quorvel.exe and the .zip come out the same, byte for byte. Needs what the test command needs
-# (cmake, g++, MinGW-w64) and dpkg-dev. Prints the SHA-256 of each artefact.
+# program, the .deb, quorvel.exe, the .zip, quorvel.js and the npm package
+# come out the same, byte for byte. Needs what the test command needs (cmake,
+# g++, MinGW-w64), dpkg-dev, emscripten and npm. Prints the SHA-256 of each
+# artefact.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 work=$(mktemp -d)
@@ -18,6 +20,8 @@ build() {
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_TESTS=OFF >/dev/null
   cmake --build build/windows -j2 >/dev/null
   (cd build/windows && cpack >/dev/null 2>&1)
+  cmake -S . -B build/web -DQUORVEL_WEB=ON -DQUORVEL_TESTS=OFF >/dev/null
+  cmake --build build/web -j2 >/dev/null
   cd - >/dev/null
 }
 
@@ -27,7 +31,7 @@ sleep 2
 
 status=0
 for artefact in build/linux/quorvel build/linux/quorvel_*.deb build/windows/quorvel.exe \
-  build/windows/quorvel-*.zip; do
+  build/windows/quorvel-*.zip build/web/quorvel.js build/web/quorvel-*.tgz; do
   first=$(cd "$work/first" && ls $artefact)
   if cmp -s "$work/first/$first" "$work/a/second/folder/$first"; then
     echo "same: $(cd "$work/first" && sha256sum "$first")"

@@ -15,6 +15,9 @@ FaultHandler fault_handler = nullptr;
 
 }  // namespace
 
+// JavaScript, which clang-format would take for C++.
+// clang-format off
+
 // The offsets of the callers above the frame at `location` (platform_node.js).
 EM_JS(int, host_caller_offsets, (unsigned location, unsigned* offsets, int most), {
   var found = Module['quorvelCallerOffsets'](location, most);
@@ -24,9 +27,11 @@ EM_JS(int, host_caller_offsets, (unsigned location, unsigned* offsets, int most)
 
 // The real path of quorvel.js (a link to it, as npm makes, is resolved).
 EM_JS(int, host_program_path, (char* buffer, int size), {
-  if (typeof __filename != = 'string') return 0;
+  if (typeof __filename != 'string') return 0;
   return stringToUTF8(require('fs').realpathSync(__filename), buffer, size);
 });
+
+// clang-format on
 
 void prepare_process(FaultHandler on_fault) {
   fault_handler = on_fault;
