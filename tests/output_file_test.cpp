@@ -122,16 +122,22 @@ TEST(OutputFile, RefusedCreationEndsWithTheErrorNumber) {
   const struct {
     std::string outname;
     int status;
-  } cases[] = {{"nofolder/out.prg", 3}, {"sub", 5}, {"in.bmp/out.prg", 3}};
+  } cases[] = {
+      {"nofolder/out.prg", 3}, {"sub", 5}, {"in.bmp/out.prg", 3}, {std::string(300, 'o'), 3}};
   for (const auto& c : cases) {
+    // Wine takes a name part over 255 characters for a missing file.
+    if (c.outname.size() > 255 && testing_windows_build()) continue;
     TempDir folder;
     ASSERT_EQ(mkdir(folder.file("sub").c_str(), 0755), 0);
     write_file(folder.file("in.bmp"), standard_bitmap());
     RunResult run = run_program(arguments("in.bmp", c.outname), {.working_directory = folder.path});
     EXPECT_EQ(run.status, c.status) << c.outname;
     EXPECT_EQ(report_problem(run.error, c.status), "");
-    EXPECT_TRUE(
-        run.output.ends_with("Opening file \"" + c.outname + "\" ($2000) for writing...\r\n"));
+    std::string opening = "Opening file \"" + c.outname + "\" ($2000) for writing...";
+    EXPECT_TRUE(run.output.ends_with(opening.substr(0, 255) + "\r\n")) << c.outname;
+    if (c.outname.size() > 255) {
+      EXPECT_FALSE(file_exists(folder.file(c.outname.substr(0, 255))));  // no shortened name
+    }
   }
 }
 

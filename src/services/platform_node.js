@@ -5,12 +5,17 @@
 Error.stackTraceLimit = 64;
 process.on('SIGXFSZ', function () {});
 
-// Files reach Node's fs as they are; what is not a regular file (a pipe, a
-// device) is read and written in sequence, and seeking in it fails (ESPIPE),
-// as natively.
+// Files reach Node's fs by their whole names; what is not a regular file (a
+// pipe, a device) is read and written in sequence, and seeking in it fails
+// (ESPIPE), as natively.
 Module['preRun'] = function () {
   var open = FS.open;
-  FS.open = function () {
+  FS.open = function (path) {
+    // A name longer than the system allows fails, as natively; emscripten
+    // would cut it to 255 characters and open another file.
+    var tooLong = function (part) { return Buffer.byteLength(part) > 255; };
+    if (typeof path == 'string' && path.split('/').some(tooLong))
+      throw new FS.ErrnoError(ERRNO_CODES.ENAMETOOLONG);
     var stream = open.apply(null, arguments);
     if (stream.nfd !== undefined && !require('fs').fstatSync(stream.nfd).isFile())
       stream.seekable = false;
