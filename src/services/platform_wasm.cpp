@@ -1,8 +1,9 @@
-// The POSIX platform's process as WebAssembly under Node.js. There are no
-// signals and no program file of its own: a trap (WebAssembly's processor
-// fault) reaches the program through the host (platform_node.js), the
-// program's path is that of quorvel.js, and code locations are byte offsets
-// into the WebAssembly module, read from the host's stack trace.
+// The POSIX platform's process as WebAssembly, under Node.js or in the page.
+// There are no signals and no program file of its own: a trap (WebAssembly's
+// processor fault) reaches the program through the host (platform_wasm.js),
+// the program's path is that of quorvel.js (the page names the program
+// itself), and code locations are byte offsets into the WebAssembly module,
+// read from the host's stack trace.
 #include <emscripten.h>
 
 #include "services/platform.hpp"
@@ -18,7 +19,7 @@ FaultHandler fault_handler = nullptr;
 // JavaScript, which clang-format would take for C++.
 // clang-format off
 
-// The offsets of the callers above the frame at `location` (platform_node.js).
+// The offsets of the callers above the frame at `location` (platform_wasm.js).
 EM_JS(int, host_caller_offsets, (unsigned location, unsigned* offsets, int most), {
   var found = Module['quorvelCallerOffsets'](location, most);
   HEAPU32.set(found, offsets >> 2);
