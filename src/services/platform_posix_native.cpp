@@ -1,17 +1,22 @@
 // The POSIX platform's process on a native system: fault signals, the program
 // file's path, and code locations as offsets into the ELF program file.
+#include <elf.h>
 #include <signal.h>
 #include <ucontext.h>
 #include <unistd.h>
 #include <unwind.h>
 
 #include <climits>
+#include <cstring>
 
 #include "services/platform.hpp"
 
 // Bounds of the program file's code, from the linker.
 extern "C" const char __executable_start[];
 extern "C" const char __etext[];
+// The program's entry, main, whose frame is the last caller a report names:
+// in a static build the C library's start code lies inside the bounds too.
+extern "C" const char program_entry[] __asm__("main");
 
 namespace platform {
 
@@ -78,7 +83,9 @@ _Unwind_Reason_Code visit_frame(_Unwind_Context* context, void* data) {
   }
   if (address == 0 || !inside_program(address) || walk.count == walk.most) return _URC_END_OF_STACK;
   walk.offsets[walk.count++] = code_offset(reinterpret_cast<const void*>(address));
-  return _URC_NO_REASON;
+  bool in_entry = (_Unwind_GetRegionStart(context) | 1) ==
+                  (reinterpret_cast<std::uintptr_t>(program_entry) | 1);
+  return in_entry ? _URC_END_OF_STACK : _URC_NO_REASON;
 }
 
 }  // namespace
@@ -112,9 +119,15 @@ std::string program_path(const std::string& argv0) {
   return argv0;
 }
 
+// addr2line takes a position-independent program's code locations as offsets
+// from its start, and a program linked at a fixed address (ELF type ET_EXEC,
+// the static 32-bit ARM build) at their addresses.
 std::uint64_t code_offset(const void* location) {
-  return reinterpret_cast<std::uintptr_t>(location) -
-         reinterpret_cast<std::uintptr_t>(__executable_start);
+  std::uint16_t elf_type;
+  std::memcpy(&elf_type, __executable_start + EI_NIDENT, sizeof elf_type);
+  std::uintptr_t start =
+      elf_type == ET_EXEC ? 0 : reinterpret_cast<std::uintptr_t>(__executable_start);
+  return reinterpret_cast<std::uintptr_t>(location) - start;
 }
 
 int caller_offsets(const void* location, std::uint64_t* offsets, int most) {
