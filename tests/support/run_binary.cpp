@@ -177,33 +177,11 @@ int elf_machine(const std::string& path) {
   return big_endian ? header[18] << 8 | header[19] : header[19] << 8 | header[18];
 }
 
-// Whether an ELF program names a program interpreter (PT_INTERP): static
-// programs do not.
-bool has_interpreter(const std::string& path) {
-  unsigned char file[65536] = {};
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  ssize_t size = fd >= 0 ? read(fd, file, sizeof file) : 0;
-  if (fd >= 0) close(fd);
-  bool wide = file[4] == 2, big_endian = file[5] == 2;
-  auto field = [&](std::size_t at, int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i)
-      value |= std::uint64_t{file[at + static_cast<std::size_t>(big_endian ? bytes - 1 - i : i)]}
-               << (8 * i);
-    return value;
-  };
-  std::uint64_t table = field(wide ? 32 : 28, wide ? 8 : 4);
-  std::uint64_t entry = field(wide ? 54 : 42, 2), count = field(wide ? 56 : 44, 2);
-  for (std::uint64_t i = 0; i < count && table + (i + 1) * entry <= std::uint64_t(size); ++i)
-    if (field(table + i * entry, 4) == 3) return true;
-  return false;
-}
-
-// A static 32-bit x86 program runs here as it is; the rest of another
-// processor's run under qemu-user.
+// A static 32-bit x86 program (QUORVEL_STATIC_PROGRAM set) runs here as it
+// is; the rest of another processor's run under qemu-user.
 const ForeignProcessor* foreign_processor() {
   int machine = elf_machine(program_path());
-  if (machine == 3 && !has_interpreter(program_path())) return nullptr;
+  if (machine == 3 && std::getenv("QUORVEL_STATIC_PROGRAM") != nullptr) return nullptr;
   for (const ForeignProcessor& processor : foreign_processors)
     if (processor.elf_machine == machine) return &processor;
   return nullptr;
