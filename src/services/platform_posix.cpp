@@ -1,6 +1,6 @@
 // The platform layer on Linux and other POSIX systems: files and the console.
 // The process itself (faults, the program's path, code locations) is in
-// platform_posix_native.cpp, or platform_node.cpp for WebAssembly under Node.js.
+// platform_posix_native.cpp, or platform_wasm.cpp for WebAssembly.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
