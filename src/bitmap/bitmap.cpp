@@ -1,3 +1,4 @@
+// Bitmap input: the header table walked field by field, the depth check and the refusals.
 #include "bitmap/bitmap.hpp"
 
 #include <array>

@@ -1,3 +1,4 @@
+// The driver: the introduction, the argument count, the colour map and the run order.
 #include "driver/driver.hpp"
 
 #include <vector>

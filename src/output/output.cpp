@@ -1,3 +1,4 @@
+// Output file: its creation, the load address read from the start address, the zero byte.
 #include "output/output.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Console output through one buffered channel, the ways a run ends, the runtime error report.
 #include "services/console.hpp"
 
 #include <csignal>

@@ -1,3 +1,4 @@
+// Byte-level file objects over the platform layer, and the I/O check after each operation.
 #include "services/files.hpp"
 
 #include "services/console.hpp"

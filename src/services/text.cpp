@@ -1,3 +1,4 @@
+// Texts of at most 255 characters, and the hexadecimal digit reader.
 #include "services/text.hpp"
 
 std::string cut_text(std::string_view text) {

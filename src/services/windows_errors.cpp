@@ -1,3 +1,4 @@
+// Windows system error codes as the program's I/O error numbers.
 #include "services/windows_errors.hpp"
 
 namespace platform {

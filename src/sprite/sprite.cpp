@@ -1,3 +1,4 @@
+// Sprite conversion: the size check, the stored rows found by seeking, hires and multicolour bytes.
 #include "sprite/sprite.hpp"
 
 #include <string_view>
