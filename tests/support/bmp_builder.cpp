@@ -1,3 +1,4 @@
+// Builds BMP files in memory from pixel grids, and the small file helpers the tests share.
 #include "support/bmp_builder.hpp"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// Runs the program under test (natively, under Wine, qemu-user, Node or gdb) and collects its output.
 #include "support/run_binary.hpp"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// What most end-to-end tests share: the standard picture, a conversion in a fresh folder, tools.
 #include "support/scenario.hpp"
 
 #include <sys/stat.h>

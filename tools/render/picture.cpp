@@ -1,3 +1,4 @@
+// Draws the documentation pictures: palette indices, sprites as a C64 shows them, PNG files.
 #include "picture.hpp"
 
 #include <png.h>
