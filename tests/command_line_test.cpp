@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "support/scenario.hpp"
@@ -118,6 +119,8 @@ TEST(RuntimeErrorReport, LocationsResolveToTheFailingProcedure) {
     ASSERT_NE(report, std::string::npos) << run.error;
     if (c.fault_at.empty()) {
       EXPECT_EQ(report_problem(run.error, c.status), "");
+      // the location, then the procedure again, then at least one caller
+      EXPECT_GE(std::count(run.error.begin(), run.error.end(), '$'), 3) << run.error;
     }
     REQUIRE_CAPABILITY(Capability::elf_debug_info);
     REQUIRE_TOOL(addr2line, tool_prefix() + "addr2line");

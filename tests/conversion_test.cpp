@@ -167,7 +167,7 @@ TEST(Hires, PictureIsCopiedTopRowFirst) {
   for (auto& row : inverse)
     for (char& c : row) c = c == '#' ? '.' : '#';
   result = convert(folder, encode_bmp({.bits = 1, .pixels = grid(picture)}),
-                   {"2000", "0", {"1", "0", "0", "0"}});
+                   {"2000", "0", {"2", "0", "0", "0"}});
   EXPECT_EQ(hires_picture(sprite_of(result)), inverse);
   EXPECT_NE(result.run.output.find(hires_mode +
                                    "\r\nInformation: First colour is not 0: Inverting colours\r\n"),
