@@ -8,7 +8,7 @@
 #include "driver/driver.hpp"
 #include "output/output.hpp"
 #include "services/console.hpp"
-#include "services/posix_errors.hpp"
+#include "services/platform_posix.hpp"
 #include "services/text.hpp"
 #include "services/windows_errors.hpp"
 #include "sprite/sprite.hpp"
@@ -52,8 +52,10 @@ TEST(ColourNumber, ReadsEveryNotationAndRefusesTheRest) {
       {"+-2", 0},
       {"18446744073709551615", 255},
       {"18446744073709551616", 0},
+      {"18446744073709551617", 0},
       {"$ffffffffffffffff", 255},
       {"$10000000000000000", 0},
+      {"$10000000000000001", 0},
       {"$0x10", 0},
       {"0x0x1", 0},
   };
@@ -207,21 +209,21 @@ TEST(PosixErrors, MapByCondition) {
     bool directory_exists;
     int number;
   } cases[] = {
-      {ENOENT, IoOperation::open, true, 2},       {ENOENT, IoOperation::open, false, 3},
-      {ENOTDIR, IoOperation::open, true, 3},      {ENAMETOOLONG, IoOperation::open, true, 3},
-      {ELOOP, IoOperation::open, true, 3},        {EMFILE, IoOperation::open, true, 4},
-      {ENFILE, IoOperation::open, true, 4},       {EACCES, IoOperation::open, true, 5},
-      {EPERM, IoOperation::open, true, 5},        {EISDIR, IoOperation::open, true, 5},
-      {ETXTBSY, IoOperation::open, true, 5},      {EEXIST, IoOperation::open, true, 5},
-      {ENOTEMPTY, IoOperation::other, true, 5},   {EWOULDBLOCK, IoOperation::open, true, 5},
-      {EBADF, IoOperation::read, true, 6},        {ENOMEM, IoOperation::open, true, 8},
-      {EROFS, IoOperation::open, true, 150},      {ENXIO, IoOperation::open, true, 152},
-      {ENODEV, IoOperation::open, true, 152},     {ESPIPE, IoOperation::other, true, 156},
-      {EIO, IoOperation::write, true, 160},       {EIO, IoOperation::read, true, 161},
-      {EIO, IoOperation::other, true, 162},       {ENOSPC, IoOperation::write, true, 101},
-      {EDQUOT, IoOperation::write, true, 101},    {EFBIG, IoOperation::write, true, 101},
-      {EPIPE, IoOperation::write, true, 101},     {0, IoOperation::other, true, 162},
-      {EINVAL, IoOperation::other, true, EINVAL},
+      {ENOENT, IoOperation::open, true, 2},     {ENOENT, IoOperation::open, false, 3},
+      {ENOTDIR, IoOperation::open, true, 3},    {ENAMETOOLONG, IoOperation::open, true, 3},
+      {ELOOP, IoOperation::open, true, 3},      {EMFILE, IoOperation::open, true, 4},
+      {ENFILE, IoOperation::open, true, 4},     {EACCES, IoOperation::open, true, 5},
+      {EPERM, IoOperation::open, true, 5},      {EISDIR, IoOperation::open, true, 5},
+      {ETXTBSY, IoOperation::open, true, 5},    {EEXIST, IoOperation::open, true, 5},
+      {ENOTEMPTY, IoOperation::other, true, 5}, {EWOULDBLOCK, IoOperation::open, true, 5},
+      {EBADF, IoOperation::read, true, 6},      {ENOMEM, IoOperation::open, true, 8},
+      {EROFS, IoOperation::open, true, 150},    {ENXIO, IoOperation::open, true, 152},
+      {ENODEV, IoOperation::open, true, 152},   {ESPIPE, IoOperation::other, true, 156},
+      {EIO, IoOperation::write, true, 160},     {EIO, IoOperation::read, true, 161},
+      {EIO, IoOperation::other, true, 162},     {ENOSPC, IoOperation::write, true, 101},
+      {EDQUOT, IoOperation::write, true, 101},  {EFBIG, IoOperation::write, true, 101},
+      {EPIPE, IoOperation::write, true, 101},   {0, IoOperation::other, true, 162},
+      {EILSEQ, IoOperation::open, true, 123},   {EINVAL, IoOperation::other, true, EINVAL},
   };
   for (const auto& c : cases)
     EXPECT_EQ(platform::io_error_for_errno(c.error, c.operation, c.directory_exists), c.number)

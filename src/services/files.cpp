@@ -7,6 +7,21 @@ std::uint16_t io_error = 0;
 
 namespace {
 
+constexpr std::uint16_t io_error_access_denied = 5;
+
+// What the run's input reaches. An output that reaches it too, through any
+// name, link or device, is refused before a byte is written: the bitmap is
+// never overwritten.
+platform::FileIdentity held_input;
+
+bool reach_the_same(const platform::FileIdentity& one, const platform::FileIdentity& other) {
+  for (int i = 0; i < one.count; ++i)
+    for (int k = 0; k < other.count; ++k)
+      if (one.keys[i].space == other.keys[k].space && one.keys[i].number == other.keys[k].number)
+        return true;
+  return false;
+}
+
 bool usable(const BinaryFile& file) {
   if (io_error != 0) return false;
   if (!file.open) io_error = io_error_not_open;
@@ -43,10 +58,21 @@ void file_assign(BinaryFile& file, const std::string& name) {
 
 void file_open(BinaryFile& file, std::uint32_t record_size) {
   open_with(file, record_size, platform::open_existing_file);
+  if (file.open && !file.name.empty()) held_input = platform::file_identity(file.handle);
 }
 
+// The output is emptied only once it is known not to be the input.
 void file_create(BinaryFile& file, std::uint32_t record_size) {
-  open_with(file, record_size, platform::create_file);
+  open_with(file, record_size, platform::open_for_writing);
+  if (!file.open || file.name.empty()) return;
+  if (reach_the_same(platform::file_identity(file.handle), held_input)) {
+    platform::close_file_handle(file.handle);
+    file.handle = platform::no_handle;
+    file.open = false;
+    io_error = io_error_access_denied;
+    return;
+  }
+  io_error = platform::empty_file(file.handle);
 }
 
 void file_read(BinaryFile& file, void* buffer, std::uint16_t count, std::uint16_t& delivered) {

@@ -21,7 +21,24 @@ Handle standard_error();
 // Opening follows the sharing rule: while the program holds a file, others may
 // read it but not write it.
 std::uint16_t open_existing_file(const std::string& name, Handle& handle);
-std::uint16_t create_file(const std::string& name, Handle& handle);
+// Opens or creates the file for writing, leaving what it holds.
+std::uint16_t open_for_writing(const std::string& name, Handle& handle);
+// Cuts a file open for writing to length 0; a device or pipe keeps what it is.
+std::uint16_t empty_file(Handle handle);
+
+// What an open handle reaches, whatever name it was opened by: a file (its
+// device and inode, or volume and file index), a device (its device number),
+// and for a loop device also the file behind it. Two handles reach the same
+// thing when their identities share a key; an identity without keys is unknown.
+struct FileIdentity {
+  struct Key {
+    std::uint64_t space;   // a file's device or volume, or a mark for device numbers
+    std::uint64_t number;  // a file's inode or index, or a device number
+  };
+  Key keys[2] = {};
+  int count = 0;
+};
+FileIdentity file_identity(Handle handle);
 std::uint16_t read_file(Handle handle, void* buffer, std::size_t count, std::size_t& delivered);
 std::uint16_t write_file(Handle handle, const void* buffer, std::size_t count,
                          std::size_t& written);

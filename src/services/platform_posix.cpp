@@ -1,8 +1,9 @@
 // The platform layer on Linux and other POSIX systems: files and the console.
 // The process itself (faults, the program's path, code locations) is in
 // platform_posix_native.cpp, or platform_wasm.cpp for WebAssembly.
+#include "services/platform_posix.hpp"
+
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +11,6 @@
 #include <cerrno>
 
 #include "services/platform.hpp"
-#include "services/posix_errors.hpp"
 
 namespace platform {
 
@@ -72,19 +72,13 @@ std::uint16_t open_checked(const std::string& path, int flags, int& fd, struct s
   return 0;
 }
 
-// The file the program holds open for reading. An output that is the same
-// object, reached through any name or device, is refused before a byte is
-// written: locks cover regular files only.
-struct HeldInput {
-  int fd = -1;
-  dev_t device = 0;
-  ino_t inode = 0;
-};
-HeldInput held_input;
+// Device numbers live in a space of their own, block and character apart,
+// beside the devices that hold files.
+constexpr std::uint64_t block_devices = ~std::uint64_t{0};
+constexpr std::uint64_t character_devices = ~std::uint64_t{0} - 1;
 
-bool is_held_input(const struct stat& status) {
-  return held_input.fd >= 0 && held_input.device == status.st_dev &&
-         held_input.inode == status.st_ino;
+void add_key(FileIdentity& identity, std::uint64_t space, std::uint64_t number) {
+  identity.keys[identity.count++] = {space, number};
 }
 
 // Writes every byte. A parent may have left a pipe non-blocking: while it is
@@ -98,9 +92,8 @@ ssize_t write_all(int fd, const void* bytes, std::size_t count) {
       done += static_cast<std::size_t>(put);
       continue;
     }
-    pollfd writable = {fd, POLLOUT, 0};
     bool full = put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-    if (full && poll(&writable, 1, -1) >= 0) continue;
+    if (full && wait_until_writable(fd)) continue;
     return put;  // the failure's errno is left for the caller
   }
   return static_cast<ssize_t>(done);
@@ -144,6 +137,8 @@ std::uint16_t io_error_for_errno(int error, IoOperation operation, bool director
       return 152;
     case ESPIPE:
       return 156;
+    case EILSEQ:  // a name the system cannot take, as Windows' "invalid name"
+      return 123;
     case EIO:
       return operation == IoOperation::write ? 160 : operation == IoOperation::read ? 161 : 162;
     case ENOSPC:
@@ -174,26 +169,42 @@ std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
     return access_denied;
   }
   if (!take_lock(fd, status, LOCK_SH)) return fail_open(fd, IoOperation::open);
-  held_input = {fd, status.st_dev, status.st_ino};
   handle = fd;
   return 0;
 }
 
-std::uint16_t create_file(const std::string& name, Handle& handle) {
+std::uint16_t open_for_writing(const std::string& name, Handle& handle) {
   int fd = -1;
   struct stat status;
   if (std::uint16_t error = open_checked(platform_name(name), O_WRONLY | O_CREAT, fd, status))
     return error;
-  if (is_held_input(status)) {
-    close(fd);
-    return access_denied;
-  }
-  // Empty the file only once the lock is held, so that a file another run is
-  // reading (our own input included) is never cut.
   if (!take_lock(fd, status, LOCK_EX)) return fail_open(fd, IoOperation::open);
-  if (S_ISREG(status.st_mode) && ftruncate(fd, 0) != 0) return fail_open(fd, IoOperation::other);
   handle = fd;
   return 0;
+}
+
+// Only a regular file can be cut; for anything else ftruncate says EINVAL.
+std::uint16_t empty_file(Handle handle) {
+  if (ftruncate(static_cast<int>(handle), 0) == 0 || errno == EINVAL) return 0;
+  return io_error_for_errno(errno, IoOperation::other, true);
+}
+
+FileIdentity file_identity(Handle handle) {
+  FileIdentity identity;
+  struct stat status;
+  int fd = static_cast<int>(handle);
+  if (fstat(fd, &status) != 0) return identity;
+  if (S_ISBLK(status.st_mode)) {
+    add_key(identity, block_devices, status.st_rdev);
+    FileIdentity::Key backing;
+    if (loop_backing_file(fd, status.st_rdev, backing))
+      add_key(identity, backing.space, backing.number);
+  } else if (S_ISCHR(status.st_mode)) {
+    add_key(identity, character_devices, status.st_rdev);
+  } else {
+    add_key(identity, status.st_dev, status.st_ino);
+  }
+  return identity;
 }
 
 std::uint16_t read_file(Handle handle, void* buffer, std::size_t count, std::size_t& delivered) {
@@ -222,7 +233,6 @@ std::uint16_t seek_file(Handle handle, std::int64_t position) {
 }
 
 std::uint16_t close_file_handle(Handle handle) {
-  if (handle == held_input.fd) held_input = {};
   if (close(static_cast<int>(handle)) != 0)
     return io_error_for_errno(errno, IoOperation::other, true);
   return 0;
@@ -230,10 +240,6 @@ std::uint16_t close_file_handle(Handle handle) {
 
 bool write_console(Handle stream, const void* bytes, std::size_t count) {
   return write_all(static_cast<int>(stream), bytes, count) == static_cast<ssize_t>(count);
-}
-
-std::vector<std::string> program_arguments(int argc, ArgumentChar** argv) {
-  return std::vector<std::string>(argv, argv + argc);
 }
 
 // Names and texts are bytes here, used and shown as they are.

@@ -1,7 +1,11 @@
-// The POSIX platform's process on a native system: fault signals, the program
-// file's path, and code locations as offsets into the ELF program file.
+// The POSIX platform on a native system: waiting on a full pipe, loop
+// devices, fault signals, the program file's path, and code locations as
+// offsets into the ELF program file.
 #include <elf.h>
+#include <linux/loop.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <ucontext.h>
 #include <unistd.h>
 #include <unwind.h>
@@ -9,7 +13,7 @@
 #include <climits>
 #include <cstring>
 
-#include "services/platform.hpp"
+#include "services/platform_posix.hpp"
 
 // Bounds of the program file's code, from the linker.
 extern "C" const char __executable_start[];
@@ -90,6 +94,18 @@ _Unwind_Reason_Code visit_frame(_Unwind_Context* context, void* data) {
 
 }  // namespace
 
+bool wait_until_writable(int fd) {
+  pollfd writable = {fd, POLLOUT, 0};
+  return poll(&writable, 1, -1) >= 0;
+}
+
+bool loop_backing_file(int fd, dev_t, FileIdentity::Key& backing) {
+  loop_info64 loop = {};
+  if (ioctl(fd, LOOP_GET_STATUS64, &loop) != 0) return false;
+  backing = {loop.lo_device, loop.lo_inode};
+  return true;
+}
+
 void prepare_process(FaultHandler on_fault) {
   // A reader that has gone, or a file grown past its limit, is a failed write.
   signal(SIGPIPE, SIG_IGN);
@@ -110,6 +126,10 @@ void prepare_process(FaultHandler on_fault) {
   for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
     sigaction(signal_number, &action, nullptr);
 #endif
+}
+
+std::vector<std::string> program_arguments(int argc, ArgumentChar** argv) {
+  return std::vector<std::string>(argv, argv + argc);
 }
 
 std::string program_path(const std::string& argv0) {

@@ -1,12 +1,13 @@
-// The POSIX platform's process as WebAssembly, under Node.js or in the page.
-// There are no signals and no program file of its own: a trap (WebAssembly's
-// processor fault) reaches the program through the host (platform_wasm.js),
-// the program's path is that of quorvel.js (the page names the program
-// itself), and code locations are byte offsets into the WebAssembly module,
-// read from the host's stack trace.
+// The POSIX platform as WebAssembly, under Node.js or in the page. There are
+// no signals, no poll and no ioctl that reach the system, and no program file
+// of its own: waiting and loop devices are the host's (platform_node.js), a
+// trap (WebAssembly's processor fault) reaches the program through the host
+// (platform_wasm.js), the program's path is that of quorvel.js (the page
+// names the program itself), and code locations are byte offsets into the
+// WebAssembly module, read from the host's stack trace.
 #include <emscripten.h>
 
-#include "services/platform.hpp"
+#include "services/platform_posix.hpp"
 
 namespace platform {
 
@@ -32,7 +33,53 @@ EM_JS(int, host_program_path, (char* buffer, int size), {
   return stringToUTF8(require('fs').realpathSync(__filename), buffer, size);
 });
 
+// Node.js cannot wait on a descriptor: sleep a moment, then try again.
+EM_JS(void, host_pause, (int milliseconds), {
+  Atomics.wait(new Int32Array(new SharedArrayBuffer(4)), 0, 0, milliseconds);
+});
+
+// The device and inode of the file behind a loop device (platform_node.js).
+EM_JS(int, host_loop_backing, (double device, double* backing), {
+  var found = Module['quorvelLoopBacking'] && Module['quorvelLoopBacking'](device);
+  if (!found) return 0;
+  HEAPF64.set(found, backing >> 3);
+  return 1;
+});
+
+// Argument `index` (after the program's name) as the bytes the user gave
+// (platform_node.js): its length, or -1 where the host has only Node's text.
+EM_JS(int, host_raw_argument, (int index, char* buffer, int size), {
+  var raw = Module['quorvelRawArguments'];
+  if (!raw || index >= raw.length) return -1;
+  HEAPU8.set(raw[index].subarray(0, size), buffer);
+  return raw[index].length;
+});
+
 // clang-format on
+
+std::vector<std::string> program_arguments(int argc, ArgumentChar** argv) {
+  std::vector<std::string> arguments(argv, argv + argc);
+  for (int i = 1; i < argc; ++i) {
+    int length = host_raw_argument(i - 1, nullptr, 0);
+    if (length < 0) continue;
+    std::string& argument = arguments[static_cast<std::size_t>(i)];
+    argument.assign(static_cast<std::size_t>(length), '\0');
+    host_raw_argument(i - 1, argument.data(), length);
+  }
+  return arguments;
+}
+
+bool wait_until_writable(int) {
+  host_pause(2);
+  return true;
+}
+
+bool loop_backing_file(int, dev_t device, FileIdentity::Key& backing) {
+  double found[2];
+  if (host_loop_backing(static_cast<double>(device), found) == 0) return false;
+  backing = {static_cast<std::uint64_t>(found[0]), static_cast<std::uint64_t>(found[1])};
+  return true;
+}
 
 void prepare_process(FaultHandler on_fault) {
   fault_handler = on_fault;

@@ -10,7 +10,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::uint16_t access_denied = 5;
 constexpr std::uint16_t invalid_handle = 6;
 
 HANDLE as_handle(Handle handle) {
@@ -118,32 +117,6 @@ std::uint16_t open_shared(const std::string& name, DWORD access, DWORD dispositi
   return 0;
 }
 
-// The input's identity while it is open: an output that is the same file,
-// reached through any name or device, is refused before a byte is written.
-struct FileIdentity {
-  DWORD volume = 0;
-  DWORD index_high = 0;
-  DWORD index_low = 0;
-  bool known = false;
-};
-Handle held_input = no_handle;
-FileIdentity held_input_identity;
-
-FileIdentity identity_of(Handle handle) {
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(as_handle(handle), &information)) return {};
-  return {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow,
-          true};
-}
-
-bool is_held_input(Handle handle) {
-  if (held_input == no_handle || !held_input_identity.known) return false;
-  FileIdentity output = identity_of(handle);
-  return output.known && output.volume == held_input_identity.volume &&
-         output.index_high == held_input_identity.index_high &&
-         output.index_low == held_input_identity.index_low;
-}
-
 HMODULE program_module() {
   return GetModuleHandleW(nullptr);
 }
@@ -223,29 +196,30 @@ Handle standard_error() {
 }
 
 std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
-  if (std::uint16_t error = open_shared(name, GENERIC_READ, OPEN_EXISTING, handle)) return error;
-  held_input = handle;
-  held_input_identity = identity_of(handle);
-  return 0;
+  return open_shared(name, GENERIC_READ, OPEN_EXISTING, handle);
 }
 
-std::uint16_t create_file(const std::string& name, Handle& handle) {
-  // Write access (and its attributes, for its identity): a pipe then waits for
-  // its reader instead of becoming its own.
-  if (std::uint16_t error =
-          open_shared(name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, OPEN_ALWAYS, handle))
-    return error;
-  if (is_held_input(handle)) {
-    CloseHandle(as_handle(handle));
-    return access_denied;
-  }
-  // Emptied only once the sharing mode protects it; devices keep what they are.
-  if (GetFileType(as_handle(handle)) == FILE_TYPE_DISK && !SetEndOfFile(as_handle(handle))) {
-    std::uint16_t error = last_error();
-    CloseHandle(as_handle(handle));
-    return error;
-  }
-  return 0;
+// Write access (and its attributes, for its identity): a pipe then waits for
+// its reader instead of becoming its own.
+std::uint16_t open_for_writing(const std::string& name, Handle& handle) {
+  return open_shared(name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, OPEN_ALWAYS, handle);
+}
+
+// Only a file on a disk is cut; devices keep what they are.
+std::uint16_t empty_file(Handle handle) {
+  if (GetFileType(as_handle(handle)) != FILE_TYPE_DISK || SetEndOfFile(as_handle(handle))) return 0;
+  return last_error();
+}
+
+// A file is its volume and file index; a device has none, and stays unknown.
+FileIdentity file_identity(Handle handle) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(as_handle(handle), &information)) return {};
+  FileIdentity identity;
+  identity.keys[0] = {information.dwVolumeSerialNumber,
+                      std::uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow};
+  identity.count = 1;
+  return identity;
 }
 
 std::uint16_t read_file(Handle handle, void* buffer, std::size_t count, std::size_t& delivered) {
@@ -274,7 +248,6 @@ std::uint16_t seek_file(Handle handle, std::int64_t position) {
 }
 
 std::uint16_t close_file_handle(Handle handle) {
-  if (handle == held_input) held_input = no_handle;
   return CloseHandle(as_handle(handle)) ? 0 : last_error();
 }
 

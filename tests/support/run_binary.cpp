@@ -1,4 +1,5 @@
-// Runs the program under test (natively, under Wine, qemu-user, Node or gdb) and collects its output.
+// Runs the program under test (natively, under Wine, qemu-user, Node or gdb) and collects its
+// output.
 #include "support/run_binary.hpp"
 
 #include <fcntl.h>
@@ -109,6 +110,7 @@ int collect(int output_fd, int error_fd, pid_t child, const RunOptions& options,
   int wait_status = 0;
   bool reaped = false;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(hang_limit_s);
+  if (slow) usleep(500000);  // the pipe fills before its reader starts
   while (open_count > 0) {
     if (signal_due && result.output.find(options.signal_after_output) != std::string::npos) {
       kill(child, options.signal_number);
@@ -221,26 +223,28 @@ std::string shown_program_path(const std::string& path) {
   return shown;
 }
 
-// Every character outside ASCII (one UTF-8 sequence) becomes "?": the tests
-// use none that code page 1252 has.
+// Every character outside ASCII becomes "?", one for each of its UTF-16 units
+// (two past U+FFFF): the tests use none that code page 1252 has.
 std::string shown_name(const std::string& name) {
   if (!testing_windows_build()) return name;
   std::string shown;
-  for (char c : name)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) shown += c & 0x80 ? '?' : c;
+  for (char c : name) {
+    auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) shown += byte & 0x80 ? '?' : c;
+    if (byte >= 0xF0) shown += '?';
+  }
   return shown;
 }
 
 // Under Wine, a closed descriptor, a test's flock, other users and signals map
 // onto nothing Windows knows, and the program carries PE, not ELF, debug info.
-// gdb drives native programs only, not those under qemu-user. Node.js opens
-// /dev/null on a closed standard descriptor before the program starts, and
-// WebAssembly has no locks, no signals and no ELF code.
+// gdb drives native programs only, not those under qemu-user. WebAssembly has
+// no locks, no signals and no ELF code.
 bool platform_can(Capability capability) {
   if (capability == Capability::debugger && foreign_processor() != nullptr) return false;
   if (testing_node_build())
     return capability == Capability::other_user || capability == Capability::file_size_limit ||
-           capability == Capability::named_pipes;
+           capability == Capability::named_pipes || capability == Capability::closed_descriptors;
   return !testing_windows_build();
 }
 

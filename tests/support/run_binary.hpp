@@ -11,7 +11,7 @@ enum class Stream {
   closed,                 // the descriptor is closed when the program starts
   broken_pipe,            // a pipe whose reader has already gone
   device_full,            // /dev/full: every write fails for lack of space
-  slow_nonblocking_pipe,  // a non-blocking pipe of 4 KiB, read slowly
+  slow_nonblocking_pipe,  // a non-blocking pipe of 4 KiB, read slowly after half a second
 };
 
 struct RunOptions {
