@@ -8,3 +8,5 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     set(ENV{SOURCE_DATE_EPOCH} "${commit_time}")
   endif()
 endif()
+# Time stamps in local time (the .zip's) must not depend on where it is built.
+set(ENV{TZ} UTC)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the last commit's release files twice (tools/make_release.sh), in two
-# folders of different names, at two different times and under two umasks
-# (022 and 002), and checks that every file comes out the same, byte for
-# byte. Needs what .ci/run installs. Prints the SHA-256 of each file.
+# folders of different names, at two different times, under two umasks (022
+# and 002), time zones and languages, and checks that every file comes out
+# the same, byte for byte. Needs what .ci/run installs. Prints the SHA-256 of
+# each file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 work=$(mktemp -d)
@@ -13,9 +14,9 @@ release() {
   "$1/tools/make_release.sh" >/dev/null
 }
 
-(umask 022 && release "$work/first")
+(umask 022 && TZ=UTC LANG=C.UTF-8 release "$work/first")
 sleep 2
-(umask 002 && release "$work/a/second/folder")
+(umask 002 && TZ=America/New_York LANG=de_DE.UTF-8 release "$work/a/second/folder")
 
 status=0
 for file in "$work"/first/build/release/*; do
