@@ -12,6 +12,7 @@ const scriptText = (text) => text.replace(/<\/script/gi, '<\\/script');
 
 const parts = {
   '<link rel="stylesheet" href="style.css">': `<style>\n${read('style.css')}</style>`,
+  '<script src="logic.js"></script>': `<script>\n${scriptText(read('logic.js'))}</script>`,
   '<script src="page.js"></script>': `<script>\n${scriptText(read('page.js'))}</script>`,
   '/*WORKER*/': scriptText(read('worker.js')),
   '/*MODULE*/': scriptText(fs.readFileSync(moduleJs, 'utf8')),

@@ -1,14 +1,9 @@
 // The page: picks the bitmap, runs the program in a worker, and shows what it
-// read, what it printed and the sprite it wrote.
+// read, what it printed and the sprite it wrote. What is pure is in logic.js.
 'use strict';
 
-// The C64's sixteen colours (the "Pepto" palette).
-const c64Colours = [
-  ['black', '#000000'], ['white', '#ffffff'], ['red', '#68372b'], ['cyan', '#70a4b2'],
-  ['purple', '#6f3d86'], ['green', '#588d43'], ['blue', '#352879'], ['yellow', '#b8c76f'],
-  ['orange', '#6f4f25'], ['brown', '#433900'], ['light red', '#9a6759'], ['dark grey', '#444444'],
-  ['grey', '#6c6c6c'], ['light green', '#9ad284'], ['light blue', '#6c5eb5'], ['light grey', '#959595'],
-];
+const { c64Colours, noAddress, outputName, commandLine, hexDump, readBitmap, spriteCodes } =
+  QuorvelLogic;
 
 // What each exit status means, as the README's table says.
 const statusMeanings = {
@@ -30,7 +25,8 @@ const statusMeanings = {
 const $ = (id) => document.getElementById(id);
 const settingIds = ['startaddress', 'zerobyte', 'colour1', 'colour2', 'colour3', 'colour4'];
 let bitmapFile = null;
-let pending = null;  // the names and start address of the run under way
+let running = null;  // the run under way: its number and its inputs, read at the click
+let runs = 0;
 let lastResult = null;
 let worker = null;
 let downloadUrl = null;
@@ -43,22 +39,7 @@ const workerUrl = URL.createObjectURL(
 function startWorker() {
   worker = new Worker(workerUrl);
   worker.onmessage = (event) => receive(event.data);
-  worker.postMessage({ wasm: wasmBytes.slice() });
-}
-
-// A start address that asks for no load address: "none" in any letter case.
-function noAddress(text) {
-  return text.slice(0, 255).toLowerCase() === 'none';
-}
-
-function outputName(inname, startaddress) {
-  const base = inname.replace(/\.[^.]*$/, '') || 'sprite';
-  return base + (noAddress(startaddress) ? '.spr' : '.prg');
-}
-
-// A word as a POSIX shell needs it written.
-function shellWord(word) {
-  return /^[A-Za-z0-9_.,:\/+=%@-]+$/.test(word) ? word : "'" + word.replace(/'/g, "'\\''") + "'";
+  worker.postMessage({ type: 'load', wasm: wasmBytes.slice() });
 }
 
 function settings() {
@@ -68,19 +49,21 @@ function settings() {
 function showCommand() {
   const inname = bitmapFile ? bitmapFile.name : 'ship.bmp';
   const words = [inname, outputName(inname, $('startaddress').value), ...settings()];
-  $('command').textContent = 'quorvel ' + words.map(shellWord).join(' ');
+  $('command').textContent = commandLine('quorvel', words);
 }
 
-function setRunning(running) {
-  $('convert').disabled = running;
-  $('cancel').hidden = !running;
-  if (running) $('cancel').focus();
+// Convert stays where the focus is, so that a second Enter never cancels.
+function setRunning(run) {
+  running = run;
+  $('convert').setAttribute('aria-disabled', run ? 'true' : 'false');
+  $('cancel').hidden = !run;
 }
 
 let clicked = 0;  // when Convert was pressed, for the time the page shows
 
 function convert(event) {
   event.preventDefault();
+  if (running) return;
   clicked = performance.now();
   if (!bitmapFile) {
     $('progress').textContent = 'Pick a bitmap first.';
@@ -88,41 +71,55 @@ function convert(event) {
     return;
   }
   showCommand();
-  setRunning(true);
+  const startaddress = $('startaddress').value;
+  const run = {
+    id: ++runs, file: bitmapFile, inname: bitmapFile.name,
+    outname: outputName(bitmapFile.name, startaddress), startaddress, settings: settings(),
+  };
+  setRunning(run);
   showResult(null);
   $('progress').textContent = 'Converting…';
-  const startaddress = $('startaddress').value;
-  pending = { inname: bitmapFile.name, outname: outputName(bitmapFile.name, startaddress), startaddress };
-  bitmapFile.arrayBuffer().then((buffer) => {
-    worker.postMessage({ ...pending, bitmap: new Uint8Array(buffer), settings: settings() });
+  run.file.arrayBuffer().then((buffer) => {
+    if (running !== run) return;  // cancelled while the file was read
+    const bitmap = new Uint8Array(buffer);
+    const header = readBitmap(bitmap);
+    run.hires = header !== null && header.bits === 1;  // as the program decides
+    const { inname, outname } = run;
+    worker.postMessage({ type: 'run', inname, outname, bitmap, settings: run.settings });
+  }, (error) => {
+    if (running !== run) return;
+    setRunning(null);
+    $('progress').textContent = `The bitmap could not be read (${error.name}): it may have changed ` +
+      'or gone since it was picked. Pick it again.';
   });
 }
 
 function cancel() {
   worker.terminate();
   startWorker();
-  setRunning(false);
+  setRunning(null);
   $('progress').textContent = 'Cancelled.';
   $('convert').focus();
 }
 
 function receive(message) {
-  if (message.ready) {
+  if (message.type === 'ready') {
     document.body.dataset.ready = 'true';
-  } else if (message.progress !== undefined) {
-    $('progress').textContent = `Converting… ${message.progress.toLocaleString('en')} bytes written`;
-  } else if (message.failure !== undefined) {
-    setRunning(false);
-    $('progress').textContent = 'The program could not run: ' + message.failure;
-  } else {
-    setRunning(false);
-    showResult(message);
+  } else if (message.type === 'progress') {
+    $('progress').textContent = `Converting… ${message.written.toLocaleString('en')} bytes written`;
+  } else if (message.type === 'failure') {
+    setRunning(null);
+    $('progress').textContent = 'The program could not run: ' + message.reason;
+  } else if (message.type === 'result') {
+    const run = running;
+    setRunning(null);
+    showResult({ ...message, ...run });
   }
 }
 
 // The result of a run, or none while one is under way.
 function showResult(result) {
-  lastResult = result && { ...result, ...pending };
+  lastResult = result;
   if (!result) {
     $('console').textContent = $('status').textContent = $('hexdump').textContent = '';
     showBytes(null);
@@ -135,21 +132,13 @@ function showResult(result) {
   const meaning = statusMeanings[result.status] || "the operating system's error number";
   $('status').textContent = `Exit status ${result.status}: ${meaning}.`;
   $('status').className = result.status === 0 ? '' : 'failed';
-  showBytes(result.output, lastResult.outname);
+  showBytes(result.output, result.outname);
   drawSprite();
   const shownAfter = Math.round(performance.now() - clicked);
   $('progress').textContent = `Done in ${shownAfter} ms.`;
 }
 
-function hexDump(bytes) {
-  const lines = [];
-  for (let at = 0; at < bytes.length; at += 16) {
-    const row = Array.from(bytes.slice(at, at + 16), (b) => b.toString(16).padStart(2, '0'));
-    lines.push(at.toString(16).padStart(8, '0') + ': ' + row.join(' '));
-  }
-  return lines.join('\n');
-}
-
+// Every run that wrote bytes offers them for download, however many.
 function showBytes(output, name) {
   if (downloadUrl) URL.revokeObjectURL(downloadUrl);
   downloadUrl = null;
@@ -160,12 +149,11 @@ function showBytes(output, name) {
   downloadUrl = URL.createObjectURL(new Blob([output], { type: 'application/octet-stream' }));
   $('download').href = downloadUrl;
   $('download').download = name;
-  $('download-name').textContent = `${name}, ${output.length} bytes`;
+  $('download-name').textContent = `${name}, ${output.length.toLocaleString('en')} bytes`;
 }
 
-// The sprite bytes of the output, as the C64 draws them: 21 rows of 3 bytes;
-// multicolour pixels are two wide, bit pairs 00 background, 01 multicolour 1,
-// 10 sprite colour, 11 multicolour 2.
+// The sprite bytes of the output as the C64 draws them: 21 rows of 3 bytes
+// after the load address, if any.
 function drawSprite() {
   const canvas = $('sprite');
   const context = canvas.getContext('2d');
@@ -174,41 +162,14 @@ function drawSprite() {
   context.fillRect(0, 0, canvas.width, canvas.height);
   if (!lastResult || !lastResult.output) return;
   const start = noAddress(lastResult.startaddress) ? 0 : 2;
-  const bytes = lastResult.output.slice(start, start + 63);
-  const hires = new TextDecoder().decode(lastResult.console).includes('hires sprite');
-  const codes = hires ? ['background', 'spritecolour'] : ['background', 'multicolour1', 'spritecolour', 'multicolour2'];
-  const bits = hires ? 1 : 2;
+  const codes = spriteCodes(lastResult.output.subarray(start, start + 63), lastResult.hires);
+  const registers = lastResult.hires ? ['background', 'spritecolour']
+    : ['background', 'multicolour1', 'spritecolour', 'multicolour2'];
   const size = canvas.width / 24;
-  for (let i = 0; i < bytes.length; ++i) {
-    for (let shift = 8 - bits, x = (i % 3) * 8; shift >= 0; shift -= bits, x += bits) {
-      context.fillStyle = colour(codes[(bytes[i] >> shift) & (bits === 1 ? 1 : 3)]);
-      context.fillRect(x * size, Math.floor(i / 3) * size, bits * size, size);
-    }
-  }
-}
-
-// The bitmap's header fields and palette, enough to show each pixel's index.
-function readBitmap(bytes) {
-  const view = new DataView(bytes.buffer);
-  if (bytes.length < 54 || view.getUint16(0, true) !== 0x4d42) return null;
-  const header = {
-    offset: view.getInt32(10, true), size: view.getUint32(14, true),
-    width: view.getInt32(18, true), height: view.getInt32(22, true),
-    bits: view.getUint16(28, true), compression: view.getUint32(30, true),
-  };
-  if (![1, 4, 8].includes(header.bits) || header.width <= 0 || header.width > 512 ||
-      header.height === 0 || Math.abs(header.height) > 512) return header;
-  header.palette = [];
-  for (let at = 14 + header.size; at + 4 <= header.offset && at + 4 <= bytes.length; at += 4)
-    header.palette.push(`rgb(${bytes[at + 2]},${bytes[at + 1]},${bytes[at]})`);
-  const stride = Math.ceil(header.width * header.bits / 32) * 4;
-  header.index = (x, y) => {
-    const row = header.height > 0 ? header.height - 1 - y : y;
-    const at = header.offset + row * stride + Math.floor(x * header.bits / 8);
-    const shift = 8 - header.bits - (x * header.bits) % 8;
-    return at < bytes.length ? (bytes[at] >> shift) & ((1 << header.bits) - 1) : null;
-  };
-  return header;
+  codes.forEach((row, y) => row.forEach((code, x) => {
+    context.fillStyle = colour(registers[code]);
+    context.fillRect(x * size, y * size, size, size);
+  }));
 }
 
 function showBitmap(bytes) {
@@ -244,7 +205,7 @@ function showBitmap(bytes) {
       context.fillText(index, x * cell + cell / 2, y * cell + cell / 2);
     }
   }
-  header.palette.slice(0, 256).forEach((colour, index) => {
+  header.palette.forEach((colour, index) => {
     const item = document.createElement('li');
     const swatch = document.createElement('span');
     swatch.style.background = colour;
@@ -256,7 +217,11 @@ function showBitmap(bytes) {
 function pick(file) {
   bitmapFile = file;
   showCommand();
-  file.arrayBuffer().then((buffer) => showBitmap(new Uint8Array(buffer)));
+  file.arrayBuffer().then((buffer) => {
+    if (bitmapFile === file) showBitmap(new Uint8Array(buffer));
+  }, () => {
+    $('bitmap-note').textContent = 'The bitmap could not be read. Pick it again.';
+  });
 }
 
 function fillColourChoices() {

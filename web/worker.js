@@ -1,13 +1,19 @@
 // The page's worker: runs the program, its main with the eight arguments, on a
 // bitmap in memory, and hands back the console bytes, the status and the output.
+// Messages each way carry a type: load, run; ready, progress, result, failure.
 let wasmBinary = null;
 
+// The run's own empty folder, so that no name (tmp, dev, proc...) meets
+// emscripten's folders.
+const folder = '/run/quorvel';
+
 onmessage = (event) => {
-  if (event.data.wasm) {
+  if (event.data.type === 'load') {
     wasmBinary = event.data.wasm;
-    postMessage({ ready: true });
-  } else {
-    run(event.data).then(postMessage, (thrown) => postMessage({ failure: String(thrown) }));
+    postMessage({ type: 'ready' });
+  } else if (event.data.type === 'run') {
+    run(event.data).then((result) => postMessage({ type: 'result', ...result }),
+      (thrown) => postMessage({ type: 'failure', reason: String(thrown) }));
   }
 };
 
@@ -18,10 +24,10 @@ function watchOutput(module, outname) {
   let shown = 0;
   module.FS.write = function (stream, buffer, offset, length) {
     const count = write.apply(this, arguments);
-    if (outname === '' || stream.path === '/' + outname) written += count;
+    if (outname === '' || stream.path === folder + '/' + outname) written += count;
     if (written - shown >= 1 << 20) {
       shown = written;
-      postMessage({ progress: written });
+      postMessage({ type: 'progress', written });
     }
     return count;
   };
@@ -36,7 +42,9 @@ async function run({ inname, outname, bitmap, settings }) {
     stdout: (byte) => byte !== null && consoleBytes.push(byte),
     stderr: (byte) => byte !== null && errorBytes.push(byte),
     preRun: [(m) => {
-      m.FS.writeFile('/' + inname, bitmap);
+      m.FS.mkdirTree(folder);
+      m.FS.chdir(folder);
+      m.FS.writeFile(inname, bitmap);
       watchOutput(m, outname);
     }],
   });
@@ -47,11 +55,11 @@ async function run({ inname, outname, bitmap, settings }) {
     if (!thrown || thrown.name !== 'ExitStatus') throw thrown;
     status = thrown.status;
   }
-  const written = outname !== '' && module.FS.analyzePath('/' + outname).exists;
+  const written = outname !== '' && module.FS.analyzePath(outname).exists;
   return {
     status,
     console: new Uint8Array(consoleBytes),
     error: new Uint8Array(errorBytes),
-    output: written ? module.FS.readFile('/' + outname) : null,
+    output: written ? module.FS.readFile(outname) : null,
   };
 }

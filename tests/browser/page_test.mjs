@@ -1,11 +1,12 @@
 // The page in Debian's Chromium: opened alone from disk, it converts bitmaps to
-// the native program's bytes and console lines, refuses what the program
-// refuses, and a long run can be cancelled. No request leaves the page.
+// the native program's bytes and console lines, draws the bitmap and the
+// sprite as those bytes say, refuses what the program refuses, and a long run
+// can be cancelled. No request leaves the page.
 // Usage: node --test page_test.mjs (QUORVEL_PAGE, QUORVEL_NATIVE, QUORVEL_EXAMPLES set;
 // QUORVEL_SCREENSHOT: where to save a picture of the page with the balloon).
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -30,16 +31,35 @@ function header({ bits, width, height, offset = 54, compression = 0 }) {
   return bytes;
 }
 
+// A 4-bit bitmap of `width` by 21 with every pixel index 1: width / 8 sprite bytes a row.
+function wide(width) {
+  const rows = Buffer.alloc(width / 2 * 21, 0x11);
+  return Buffer.concat([header({ bits: 4, width, height: 21, offset: 54 }), rows]);
+}
+
 const example = (name) => fs.readFileSync(path.join(examples, name));
+const balloon = example('balloon.bmp');
+const standard = ['2000', '1', '0', '1', '2', '3'];
+// command: the command line the page must show, exactly as a shell reads it.
 const cases = [
-  { name: 'balloon.bmp', bytes: example('balloon.bmp'), settings: ['2000', '1', '0', '1', '2', '3'] },
-  { name: 'balloon.bmp', bytes: example('balloon.bmp'), settings: ['none', '0', '3', '2', '1', '0'] },
-  { name: 'balloon.bmp', bytes: example('balloon.bmp'), settings: ['$0801', '1', '%11', '$2', '0x1', '0'] },
+  { name: 'balloon.bmp', bytes: balloon, settings: standard },
+  { name: 'balloon.bmp', bytes: balloon, settings: ['none', '0', '3', '2', '1', '0'] },
+  { name: 'balloon.bmp', bytes: balloon, settings: ['NONE', '1', '0', '1', '2', '3'], outname: 'balloon.spr' },
+  { name: 'balloon.bmp', bytes: balloon, settings: ['$0801', '1', '%11', '$2', '0x1', '0'],
+    command: "quorvel balloon.bmp balloon.prg '$0801' 1 %11 '$2' 0x1 0" },
   { name: 'smiley.bmp', bytes: example('smiley.bmp'), settings: ['c000', '1', '1', '0', '0', '0'] },
-  { name: 'notes.bmp', bytes: Buffer.from('not a bitmap\n'), settings: ['2000', '1', '0', '1', '2', '3'] },
-  { name: 'photo.bmp', bytes: header({ bits: 24, width: 24, height: 21 }), settings: ['2000', '1', '0', '1', '2', '3'] },
-  { name: 'short.bmp', bytes: example('balloon.bmp').subarray(0, 200), settings: ['none', '1', '0', '1', '2', '3'] },
+  { name: "my  ship's.bmp", bytes: balloon, settings: standard,
+    command: "quorvel 'my  ship'\\''s.bmp' 'my  ship'\\''s.prg' 2000 1 0 1 2 3" },
+  { name: 'tmp', bytes: balloon, settings: standard, outname: 'tmp.prg' },
+  { name: 'x.prg', bytes: balloon, settings: standard, outname: 'x-sprite.prg' },
+  { name: 'n'.repeat(255), bytes: balloon, settings: standard, outname: 'n'.repeat(251) + '.prg' },
+  { name: 'wide.bmp', bytes: wide(4096), settings: standard },
+  { name: 'notes.bmp', bytes: Buffer.from('not a bitmap\n'), settings: standard },
+  { name: 'photo.bmp', bytes: header({ bits: 24, width: 24, height: 21 }), settings: standard },
+  { name: 'short.bmp', bytes: balloon.subarray(0, 200), settings: ['none', '1', '0', '1', '2', '3'] },
 ];
+
+const defaultOutname = (c) => c.name.replace(/\.bmp$/, '') + (c.settings[0] === 'none' ? '.spr' : '.prg');
 
 // The native program's run in a folder of its own: console bytes, status, output.
 function runNative({ name, bytes, settings }, outname) {
@@ -51,13 +71,86 @@ function runNative({ name, bytes, settings }, outname) {
            output: fs.existsSync(output) ? fs.readFileSync(output) : null };
 }
 
-async function convert(page, { name, bytes, settings }) {
+// The default C64 colours of the page's choices: background blue, multicolour
+// 1 light red, sprite colour white, multicolour 2 orange.
+const background = [0x35, 0x28, 0x79];
+const codeColours = [background, [0x9a, 0x67, 0x59], [0xff, 0xff, 0xff], [0x6f, 0x4f, 0x25]];
+const hiresColours = [background, [0xff, 0xff, 0xff]];
+
+// What the C64 shows for sprite pixel (x, y), read straight off the bytes.
+function spriteColour(sprite, hires, x, y) {
+  const byte = sprite[y * 3 + (x >> 3)];
+  if (hires) return hiresColours[(byte >> (7 - (x & 7))) & 1];
+  return codeColours[(byte >> (6 - 2 * ((x & 7) >> 1))) & 3];
+}
+
+// The colour of bitmap pixel (x, y), top row first, from a bottom-up 4-bit BMP.
+function bitmapColour(bytes, x, y) {
+  const offset = bytes.readInt32LE(10);
+  const width = bytes.readInt32LE(18);
+  const height = bytes.readInt32LE(22);
+  const stride = Math.ceil(width * 4 / 32) * 4;
+  const byte = bytes[offset + (height - 1 - y) * stride + (x >> 1)];
+  const index = x & 1 ? byte & 15 : byte >> 4;
+  const at = 14 + bytes.readUInt32LE(14) + 4 * index;
+  return [bytes[at + 2], bytes[at + 1], bytes[at]];
+}
+
+// Pixels of a canvas at the given points, as [r, g, b].
+async function canvasPixels(page, id, points) {
+  return page.evaluate(([id, points]) => {
+    const context = document.getElementById(id).getContext('2d');
+    return points.map(([x, y]) => Array.from(context.getImageData(x, y, 1, 1).data.slice(0, 3)));
+  }, [id, points]);
+}
+
+async function spriteMatches(page, output, startaddress, hires, label) {
+  const start = startaddress.toLowerCase() === 'none' ? 0 : 2;
+  const sprite = output.subarray(start, start + 63);
+  const points = [];
+  for (let y = 0; y < 21; ++y) for (let x = 0; x < 24; ++x) points.push([x * 10 + 5, y * 10 + 5]);
+  const drawn = await canvasPixels(page, 'sprite', points);
+  points.forEach(([px, py], i) =>
+    assert.deepEqual(drawn[i], spriteColour(sprite, hires, (px - 5) / 10, (py - 5) / 10), `${label}: sprite pixel ${i}`));
+}
+
+async function bitmapViewMatches(page, bytes, label) {
+  const cell = 24;  // 720 / 24 pixels, at most 24
+  const points = [];
+  for (let y = 0; y < 21; ++y) for (let x = 0; x < 24; ++x) points.push([x * cell + 1, y * cell + 1]);
+  const drawn = await canvasPixels(page, 'bitmap-view', points);
+  points.forEach(([px, py], i) =>
+    assert.deepEqual(drawn[i], bitmapColour(bytes, (px - 1) / cell, (py - 1) / cell), `${label}: bitmap pixel ${i}`));
+}
+
+async function pickAndFill(page, { name, bytes, settings }) {
   await page.getByLabel('Bitmap', { exact: true }).setInputFiles({ name, mimeType: 'image/bmp', buffer: bytes });
   const labels = ['Start address', 'Zero byte', 'Colour 1', 'Colour 2', 'Colour 3', 'Colour 4'];
   for (const [i, label] of labels.entries()) await page.getByLabel(label, { exact: true }).fill(settings[i]);
+}
+
+async function convert(page, c) {
+  await pickAndFill(page, c);
   await page.getByRole('button', { name: 'Convert' }).click();
+  return waitForResult(page);
+}
+
+async function waitForResult(page) {
   await page.locator('#status').filter({ hasText: 'Exit status' }).waitFor();
   return Number((await page.locator('#progress').textContent()).match(/Done in (\d+) ms/)[1]);
+}
+
+// The page's result equals the native program's: console, status, download.
+async function sameAsNative(page, c, outname, expected) {
+  const label = `${c.name} ${c.settings.join(' ')}`;
+  assert.equal(await page.locator('#console').textContent(), expected.console, label);
+  assert.match(await page.locator('#status').textContent(), new RegExp(`^Exit status ${expected.status}: `), label);
+  assert.equal(await page.getByRole('link', { name: 'Download' }).isVisible(), expected.output !== null, label);
+  if (expected.output === null) return;
+  const [download] = await Promise.all([page.waitForEvent('download'),
+                                        page.getByRole('link', { name: 'Download' }).click()]);
+  assert.equal(download.suggestedFilename(), outname, label);
+  assert.deepEqual(fs.readFileSync(await download.path()), expected.output, label);
 }
 
 test('the page converts as the program does, refuses what it refuses, and cancels', async () => {
@@ -69,6 +162,14 @@ test('the page converts as the program does, refuses what it refuses, and cancel
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
            '--disable-component-update', '--disable-sync', '--no-first-run'],
   });
+  try {
+    await checkPage(browser, folder, alone);
+  } finally {
+    await browser.close();
+  }
+});
+
+async function checkPage(browser, folder, alone) {
   const context = await browser.newContext({ acceptDownloads: true });
   const page = await context.newPage();
   const requests = [];
@@ -84,39 +185,69 @@ test('the page converts as the program does, refuses what it refuses, and cancel
 
   const times = [];
   for (const c of cases) {
-    const outname = c.name.replace(/\.bmp$/, c.settings[0].toLowerCase() === 'none' ? '.spr' : '.prg');
+    const outname = c.outname || defaultOutname(c);
     const expected = runNative(c, outname);
     times.push(await convert(page, c));
     const label = `${c.name} ${c.settings.join(' ')}`;
-    assert.equal(await page.locator('#console').textContent(), expected.console, label);
-    assert.match(await page.locator('#status').textContent(), new RegExp(`^Exit status ${expected.status}: `), label);
-    assert.equal(await page.getByRole('link', { name: 'Download' }).isVisible(), expected.output !== null, label);
-    if (expected.output !== null) {
-      const [download] = await Promise.all([page.waitForEvent('download'),
-                                            page.getByRole('link', { name: 'Download' }).click()]);
-      assert.equal(download.suggestedFilename(), outname, label);
-      assert.deepEqual(fs.readFileSync(await download.path()), expected.output, label);
+    await sameAsNative(page, c, outname, expected);
+    const command = c.command || ['quorvel', c.name, outname, ...c.settings].join(' ');
+    assert.equal(await page.locator('#command').innerText(), command, label);
+    if (expected.output !== null && expected.output.length >= 63) {
+      await spriteMatches(page, expected.output, c.settings[0], c.bytes[28] === 1, label);
     }
-    assert.match(await page.locator('#command').textContent(), new RegExp(`^quorvel ${c.name} ${outname} `), label);
+    if (c.bytes === balloon) await bitmapViewMatches(page, c.bytes, label);
+    if (c.name === 'wide.bmp') {
+      assert.match(await page.locator('#hexdump').textContent(), /… [\d,]+ bytes not shown …/, label);
+    }
     if (c === cases[0] && process.env.QUORVEL_SCREENSHOT)
       await page.screenshot({ path: process.env.QUORVEL_SCREENSHOT, fullPage: true });
   }
-  assert.ok(await page.getByRole('img', { name: /Sprite/ }).isVisible());
-  assert.ok(await page.getByRole('region', { name: 'Console' }).isVisible());
 
-  // A header asking for 256 MiB of sprite bytes: progress, then Cancel brings Convert back.
+  // The settings of the click count, whatever is typed while the bitmap is read.
+  const first = cases[0];
+  await pickAndFill(page, first);
+  await page.evaluate(() => {
+    document.getElementById('convert').click();
+    const address = document.getElementById('startaddress');
+    address.value = 'none';
+    address.dispatchEvent(new Event('input'));
+  });
+  await waitForResult(page);
+  await sameAsNative(page, first, 'balloon.prg', runNative(first, 'balloon.prg'));
+
+  // Enter twice on Convert converts once and never cancels.
+  await pickAndFill(page, first);
+  await page.getByRole('button', { name: 'Convert' }).focus();
+  await page.keyboard.press('Enter');
+  await page.keyboard.press('Enter');
+  await waitForResult(page);
+  assert.match(await page.locator('#status').textContent(), /^Exit status 0: /);
+
+  // A bitmap changed on disk after it was picked: said, and Convert comes back.
+  const onDisk = path.join(folder, 'changing.bmp');
+  fs.writeFileSync(onDisk, balloon);
+  await page.getByLabel('Bitmap', { exact: true }).setInputFiles(onDisk);
+  fs.writeFileSync(onDisk, Buffer.concat([balloon, balloon]));
+  await page.getByRole('button', { name: 'Convert' }).click();
+  await page.locator('#progress').filter({ hasText: 'could not be read' }).waitFor();
+  assert.equal(await page.getByRole('button', { name: 'Convert' }).getAttribute('aria-disabled'), 'false');
+
+  // A header asking for 256 MiB of sprite bytes: progress, then Cancel ends
+  // the run for good and brings Convert back.
   const huge = { name: 'huge.bmp', bytes: header({ bits: 4, width: 65536, height: 32768, offset: 2147483647 }),
                  settings: ['none', '0', '0', '1', '2', '3'] };
-  await page.getByLabel('Bitmap', { exact: true }).setInputFiles({ name: huge.name, mimeType: 'image/bmp', buffer: huge.bytes });
+  await pickAndFill(page, huge);
   await page.getByRole('button', { name: 'Convert' }).click();
   await page.locator('#progress').filter({ hasText: 'bytes written' }).waitFor({ timeout: 60000 });
   await page.getByRole('button', { name: 'Cancel' }).click();
-  assert.ok(await page.getByRole('button', { name: 'Convert' }).isEnabled());
+  assert.equal(await page.getByRole('button', { name: 'Convert' }).getAttribute('aria-disabled'), 'false');
   assert.equal(await page.locator('#progress').textContent(), 'Cancelled.');
-  assert.equal(await convert(page, cases[0]) >= 0, true, 'the page converts again after a cancel');
+  await page.waitForTimeout(1500);
+  assert.equal(await page.locator('#progress').textContent(), 'Cancelled.', 'the cancelled run went on');
+  await convert(page, first);
+  await sameAsNative(page, first, 'balloon.prg', runNative(first, 'balloon.prg'));
 
-  await browser.close();
   assert.deepEqual(requests, [], 'the page made no network request');
   assert.deepEqual(errors, [], 'no script error');
   console.log(`page ready after ${ready} ms; conversions shown after ${times.join(', ')} ms`);
-});
+}
