@@ -8,9 +8,10 @@
 #include "driver/driver.hpp"
 #include "output/output.hpp"
 #include "services/console.hpp"
-#include "services/platform_posix.hpp"
+#include "services/platform/posix.hpp"
+#include "services/platform/windows_errors.hpp"
+#include "services/platform/wtf8.hpp"
 #include "services/text.hpp"
-#include "services/windows_errors.hpp"
 #include "sprite/sprite.hpp"
 
 namespace {
@@ -252,6 +253,27 @@ TEST(WindowsErrors, MapByTheSystemCodeTable) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(platform::io_error_for_system_code(c.code), c.number) << "code " << c.code;
+}
+
+// Windows names round trip through WTF-8 whatever they hold, an unpaired
+// surrogate or a character past U+FFFF included.
+TEST(WindowsNames, RoundTripThroughWtf8) {
+  const struct {
+    std::u16string wide;
+    std::string bytes;
+  } cases[] = {
+      {u"in.bmp", "in.bmp"},
+      {u"\u0142.prg", "\xC5\x82.prg"},                         // ł
+      {u"\u6C14\u7403", "\xE6\xB0\x94\xE7\x90\x83"},           // 气球
+      {u"\U0001F388.prg", "\xF0\x9F\x8E\x88.prg"},             // a surrogate pair
+      {u"x\xD800.prg", "x\xED\xA0\x80.prg"},                   // an unpaired high surrogate
+      {std::u16string(1, u'\xDC00') + u"y", "\xED\xB0\x80y"},  // an unpaired low one
+      {std::u16string{u'\xDC00', u'\xD800'}, "\xED\xB0\x80\xED\xA0\x80"},  // the wrong order
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::wtf8_from_utf16(c.wide), c.bytes) << c.bytes;
+    EXPECT_EQ(platform::utf16_from_wtf8(c.bytes), c.wide) << c.bytes;
+  }
 }
 
 }  // namespace

@@ -7,10 +7,11 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "support/bmp_builder.hpp"
+#include "bmp/bmp_writer.hpp"
 
 int main(int argc, char** argv) {
   if (argc != 4) {
@@ -35,9 +36,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    testing_support::write_file(
-        argv[3], testing_support::encode_bmp(
-                     {.bits = bits, .pixels = testing_support::grid(rows), .colours = colours}));
+    bmp_writer::Bytes bitmap = bmp_writer::encode_bmp(
+        {.bits = bits, .pixels = bmp_writer::grid(rows), .colours = colours});
+    std::ofstream output(argv[3], std::ios::binary | std::ios::trunc);
+    output.write(reinterpret_cast<const char*>(bitmap.data()),
+                 static_cast<std::streamsize>(bitmap.size()));
+    if (!output) throw std::runtime_error(std::string("cannot write ") + argv[3]);
   } catch (const std::exception& error) {
     std::cerr << "grid2bmp: " << error.what() << "\n";
     return 1;

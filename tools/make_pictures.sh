@@ -20,7 +20,7 @@ render panels docs/balloon.png examples/balloon.bmp \
   "$colours" "$work/balloon.spr" "$colours" "$work/swapped.spr"
 
 # One row: which pixel of each pair counts, the bit pairs and the bytes.
-"$build/tests/grid2bmp" 4 docs/pairs.txt "$work/pairs.bmp"
+"$build/tools/grid2bmp" 4 docs/pairs.txt "$work/pairs.bmp"
 convert "$work/pairs.bmp" "$work/pairs.spr" none 0 0 1 2 3
 render row docs/row.png "$work/pairs.bmp" "$colours" "$work/pairs.spr"
 

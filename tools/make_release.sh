@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes every release file of the checked-out commit in build/release, and
-# SHA256SUMS over them: the static Linux programs (x86-64, aarch64, armhf,
-# i686) as tarballs, the .deb, the Windows .zip, the npm package and the page.
-# Needs what .ci/run installs. The same commit gives the same bytes.
+# SHA256SUMS over them: the static Linux programs (the processors that
+# cmake/processors.txt releases) as tarballs, the .deb, the Windows .zip, the
+# npm package and the page. Needs what .ci/run installs. The same commit
+# gives the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 release=build/release
@@ -19,15 +20,15 @@ package() {
 }
 
 package linux -DQUORVEL_WEB=ON
-cp build/release-linux/quorvel_*.deb build/release-linux/quorvel.html \
-  build/release-linux/quorvel-*.tgz "$release"
-package windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DQUORVEL_PAGE="$PWD/build/release-linux/quorvel.html"
+page=$PWD/build/release-linux/quorvel.html
+cp build/release-linux/quorvel_*.deb "$page" build/release-linux/quorvel-*.tgz "$release"
+package windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUORVEL_PAGE="$page"
 cp build/release-windows/quorvel-*-win64.zip "$release"
-for target in x86_64: aarch64:aarch64-linux-gnu armhf:arm-linux-gnueabihf i686:i686-linux-gnu; do
-  arch=${target%%:*} triplet=${target#*:}
-  package "static-$arch" -DQUORVEL_STATIC=ON \
-    ${triplet:+-DCMAKE_TOOLCHAIN_FILE=cmake/$triplet.cmake}
-  cp build/release-static-"$arch"/quorvel-*-linux-"$arch".tar.gz "$release"
+grep -v '^#' cmake/processors.txt | while read -r name triplet _ _ _ _ released _; do
+  [ "$released" = yes ] || continue
+  toolchain=()
+  if [ -f "cmake/$triplet.cmake" ]; then toolchain=(-DCMAKE_TOOLCHAIN_FILE="cmake/$triplet.cmake"); fi
+  package "static-$name" -DQUORVEL_STATIC=ON -DQUORVEL_PAGE="$page" "${toolchain[@]}"
+  cp build/release-static-"$name"/quorvel-*-linux-"$name".tar.gz "$release"
 done
 (cd "$release" && sha256sum -- * > SHA256SUMS && cat SHA256SUMS)

@@ -5,7 +5,8 @@
 #include <string_view>
 
 #include "services/console.hpp"
-#include "services/platform.hpp"
+#include "services/exit_status.hpp"
+#include "services/platform/platform.hpp"
 #include "services/text.hpp"
 
 HeaderField header_fields[header_field_count] = {
@@ -53,7 +54,7 @@ void read_signature(BinaryFile& file, HeaderField& field, std::int32_t& bytes_re
   if (buffer[0] != 'B' || buffer[1] != 'M') {
     write_line("ERROR: Cannot find BMP header. Aborting...");
     close_file(file);
-    halt(1);
+    halt(exit_status::refused);
   }
   count_bytes_read(bytes_read, delivered);
 }
@@ -99,7 +100,7 @@ void dispatch_colour_mode() {
     default:
       write_line(
           "BMP mode error: Image is not in 4bit/8bit indexed colours or 1 bit black/white mode.");
-      halt(1);
+      halt(exit_status::refused);
   }
 }
 
@@ -137,6 +138,6 @@ void load_header(BinaryFile& file, std::int32_t& bytes_read) {
   dispatch_colour_mode();
   if (header_fields[biCompression].value != 0) {
     write_line("Image is compressed - aborting...");
-    halt(1);
+    halt(exit_status::refused);
   }
 }

@@ -6,7 +6,8 @@
 #include "bitmap/bitmap.hpp"
 #include "output/output.hpp"
 #include "services/console.hpp"
-#include "services/platform.hpp"
+#include "services/exit_status.hpp"
+#include "services/platform/platform.hpp"
 #include "services/text.hpp"
 #include "sprite/sprite.hpp"
 
@@ -126,7 +127,7 @@ void run_program(int argc, platform::ArgumentChar** argv) {
   write_introduction();
   if (arguments.size() != argument_count + 1) {
     write_usage(arguments.empty() ? std::string() : arguments[0]);
-    halt(1);
+    halt(exit_status::refused);
   }
   auto text = [&arguments](std::size_t i) {
     return cut_text(platform::console_text(arguments[i]));

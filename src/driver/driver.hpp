@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "services/platform.hpp"
+#include "services/platform/platform.hpp"
 
 // The whole run for the process's arguments (argv[0] is the program name).
 // Returns after a complete conversion; every other run ends inside it.

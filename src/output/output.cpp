@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "services/console.hpp"
-#include "services/platform.hpp"
+#include "services/platform/platform.hpp"
 #include "services/text.hpp"
 
 bool with_address = true;

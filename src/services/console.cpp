@@ -3,8 +3,9 @@
 
 #include <csignal>
 
+#include "services/exit_status.hpp"
 #include "services/files.hpp"
-#include "services/platform.hpp"
+#include "services/platform/platform.hpp"
 
 namespace {
 
@@ -28,12 +29,13 @@ bool buffer_write(Channel& channel) {
 }
 
 void flush(Channel& channel) {
-  if (channel.fill > 0 && !buffer_write(channel)) io_error = io_error_write_failed;
+  if (channel.fill > 0 && !buffer_write(channel)) io_error = exit_status::write_failed;
 }
 
 void append(Channel& channel, std::string_view bytes) {
   for (char byte : bytes) {
-    if (channel.fill == channel_size && !buffer_write(channel)) io_error = io_error_write_failed;
+    if (channel.fill == channel_size && !buffer_write(channel))
+      io_error = exit_status::write_failed;
     channel.buffer[channel.fill++] = byte;
   }
 }
@@ -139,5 +141,5 @@ void fatal_error(std::uint16_t error_number, const void* location) {
 }
 
 void normal_end() {
-  exit_steps(0);
+  exit_steps(exit_status::completed);
 }

@@ -2,12 +2,11 @@
 #include "services/files.hpp"
 
 #include "services/console.hpp"
+#include "services/exit_status.hpp"
 
 std::uint16_t io_error = 0;
 
 namespace {
-
-constexpr std::uint16_t io_error_access_denied = 5;
 
 // What the run's input reaches. An output that reaches it too, through any
 // name, link or device, is refused before a byte is written: the bitmap is
@@ -24,7 +23,7 @@ bool reach_the_same(const platform::FileIdentity& one, const platform::FileIdent
 
 bool usable(const BinaryFile& file) {
   if (io_error != 0) return false;
-  if (!file.open) io_error = io_error_not_open;
+  if (!file.open) io_error = exit_status::file_not_open;
   return file.open;
 }
 
@@ -69,7 +68,7 @@ void file_create(BinaryFile& file, std::uint32_t record_size) {
     platform::close_file_handle(file.handle);
     file.handle = platform::no_handle;
     file.open = false;
-    io_error = io_error_access_denied;
+    io_error = exit_status::access_denied;
     return;
   }
   io_error = platform::empty_file(file.handle);
@@ -88,13 +87,13 @@ void file_write(BinaryFile& file, const void* buffer, std::int32_t count) {
   std::size_t wanted = static_cast<std::size_t>(count) * file.record_size;
   std::size_t written = 0;
   io_error = platform::write_file(file.handle, buffer, wanted, written);
-  if (io_error == 0 && written < wanted) io_error = io_error_write_failed;
+  if (io_error == 0 && written < wanted) io_error = exit_status::write_failed;
 }
 
 void file_seek(BinaryFile& file, std::int64_t position) {
   if (!usable(file)) return;
   if (position < 0) {
-    io_error = io_error_negative_seek;
+    io_error = exit_status::negative_seek;
     return;
   }
   io_error = platform::seek_file(file.handle, position * file.record_size);

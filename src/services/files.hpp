@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "services/platform.hpp"
+#include "services/platform/platform.hpp"
 
 struct BinaryFile {
   std::string name;  // as the user gave it, whole
@@ -20,10 +20,6 @@ struct BinaryFile {
 
 // The pending I/O error number; 0 when none is pending.
 extern std::uint16_t io_error;
-
-inline constexpr std::uint16_t io_error_write_failed = 101;
-inline constexpr std::uint16_t io_error_not_open = 103;
-inline constexpr std::uint16_t io_error_negative_seek = 131;
 
 // Binds a name to the file object and makes it closed; cannot fail.
 void file_assign(BinaryFile& file, const std::string& name);

@@ -5,6 +5,7 @@
 
 #include "bitmap/bitmap.hpp"
 #include "services/console.hpp"
+#include "services/exit_status.hpp"
 
 std::uint8_t colour_map[16] = {};
 
@@ -223,7 +224,7 @@ void loadwrite_bitmap(BinaryFile& input, BinaryFile& output, std::int32_t& bytes
       break;
     default:
       write_line("Aborting - Image is not in 4 bit indexed colours mode.");
-      halt(1);
+      halt(exit_status::refused);
   }
   end_line();
   check_io();

@@ -157,17 +157,16 @@ std::string program_path() {
 namespace {
 
 // Builds for other processors run under qemu-user with that processor's
-// libraries; the program's ELF header says which processor it is for.
+// libraries; the program's ELF header says which processor it is for. The
+// list comes from cmake/processors.txt.
 struct ForeignProcessor {
   int elf_machine;
   const char* qemu;
   const char* triplet;
+  bool static_runs_here;  // a static program for it runs on this machine as it is
 };
 constexpr ForeignProcessor foreign_processors[] = {
-    {183, "qemu-aarch64", "aarch64-linux-gnu"},
-    {40, "qemu-arm", "arm-linux-gnueabihf"},
-    {3, "qemu-i386", "i686-linux-gnu"},
-    {22, "qemu-s390x", "s390x-linux-gnu"},
+#include "foreign_processors.inc"
 };
 
 int elf_machine(const std::string& path) {
@@ -180,13 +179,14 @@ int elf_machine(const std::string& path) {
   return big_endian ? header[18] << 8 | header[19] : header[19] << 8 | header[18];
 }
 
-// A static 32-bit x86 program (QUORVEL_STATIC_PROGRAM set) runs here as it
-// is; the rest of another processor's run under qemu-user.
+// A static program (QUORVEL_STATIC_PROGRAM set) may run here as it is (32-bit
+// x86 on x86-64); the rest of another processor's run under qemu-user.
 const ForeignProcessor* foreign_processor() {
   int machine = elf_machine(program_path());
-  if (machine == 3 && std::getenv("QUORVEL_STATIC_PROGRAM") != nullptr) return nullptr;
+  bool static_program = std::getenv("QUORVEL_STATIC_PROGRAM") != nullptr;
   for (const ForeignProcessor& processor : foreign_processors)
-    if (processor.elf_machine == machine) return &processor;
+    if (processor.elf_machine == machine && !(static_program && processor.static_runs_here))
+      return &processor;
   return nullptr;
 }
 

@@ -1,13 +1,14 @@
-// The POSIX platform as WebAssembly, under Node.js or in the page. There are
-// no signals, no poll and no ioctl that reach the system, and no program file
-// of its own: waiting and loop devices are the host's (platform_node.js), a
-// trap (WebAssembly's processor fault) reaches the program through the host
-// (platform_wasm.js), the program's path is that of quorvel.js (the page
-// names the program itself), and code locations are byte offsets into the
-// WebAssembly module, read from the host's stack trace.
+// The process as WebAssembly, under Node.js or in the page. There are no
+// signals and no program file of its own: a trap (WebAssembly's processor
+// fault) reaches the program through the host (wasm_host.js), the arguments
+// are the bytes the user gave where the host has them (node_host.js), the
+// program's path is that of quorvel.js (the page names the program itself),
+// and code locations are byte offsets into the WebAssembly module, read from
+// the host's stack trace.
 #include <emscripten.h>
+#include <unistd.h>
 
-#include "services/platform_posix.hpp"
+#include "services/platform/platform.hpp"
 
 namespace platform {
 
@@ -20,7 +21,7 @@ FaultHandler fault_handler = nullptr;
 // JavaScript, which clang-format would take for C++.
 // clang-format off
 
-// The offsets of the callers above the frame at `location` (platform_wasm.js).
+// The offsets of the callers above the frame at `location` (wasm_host.js).
 EM_JS(int, host_caller_offsets, (unsigned location, unsigned* offsets, int most), {
   var found = Module['quorvelCallerOffsets'](location, most);
   HEAPU32.set(found, offsets >> 2);
@@ -33,21 +34,8 @@ EM_JS(int, host_program_path, (char* buffer, int size), {
   return stringToUTF8(require('fs').realpathSync(__filename), buffer, size);
 });
 
-// Node.js cannot wait on a descriptor: sleep a moment, then try again.
-EM_JS(void, host_pause, (int milliseconds), {
-  Atomics.wait(new Int32Array(new SharedArrayBuffer(4)), 0, 0, milliseconds);
-});
-
-// The device and inode of the file behind a loop device (platform_node.js).
-EM_JS(int, host_loop_backing, (double device, double* backing), {
-  var found = Module['quorvelLoopBacking'] && Module['quorvelLoopBacking'](device);
-  if (!found) return 0;
-  HEAPF64.set(found, backing >> 3);
-  return 1;
-});
-
 // Argument `index` (after the program's name) as the bytes the user gave
-// (platform_node.js): its length, or -1 where the host has only Node's text.
+// (node_host.js): its length, or -1 where the host has only Node's text.
 EM_JS(int, host_raw_argument, (int index, char* buffer, int size), {
   var raw = Module['quorvelRawArguments'];
   if (!raw || index >= raw.length) return -1;
@@ -67,18 +55,6 @@ std::vector<std::string> program_arguments(int argc, ArgumentChar** argv) {
     host_raw_argument(i - 1, argument.data(), length);
   }
   return arguments;
-}
-
-bool wait_until_writable(int) {
-  host_pause(2);
-  return true;
-}
-
-bool loop_backing_file(int, dev_t device, FileIdentity::Key& backing) {
-  double found[2];
-  if (host_loop_backing(static_cast<double>(device), found) == 0) return false;
-  backing = {static_cast<std::uint64_t>(found[0]), static_cast<std::uint64_t>(found[1])};
-  return true;
 }
 
 void prepare_process(FaultHandler on_fault) {
@@ -101,6 +77,14 @@ int caller_offsets(const void* location, std::uint64_t* offsets, int most) {
                                   found, most < 16 ? most : 16);
   for (int i = 0; i < count; ++i) offsets[i] = found[i];
   return count;
+}
+
+void end_process(int status) {
+  _exit(status);
+}
+
+void end_process_at_once(int status) {
+  _exit(status);
 }
 
 }  // namespace platform

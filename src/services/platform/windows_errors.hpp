@@ -1,5 +1,5 @@
 // How Windows system error codes become the program's I/O error numbers.
-// Pure, so it is built and tested on every platform.
+// Pure, so it is built and tested in every build.
 #pragma once
 
 #include <cstdint>

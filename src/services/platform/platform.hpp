@@ -1,5 +1,17 @@
-// Everything the operating system does for the program sits behind these calls;
-// each platform has one source file that implements them.
+// Everything the operating system does for the program sits behind these calls.
+// Every platform is split the same way, so that each call's twin is easy to find:
+//
+//   build          files and console                 process: faults, reports, start
+//   Linux (POSIX)  posix_files.cpp, native_files.cpp  native_process.cpp
+//   WebAssembly    posix_files.cpp, wasm_files.cpp    wasm_process.cpp, wasm_host.js
+//                  + node_host.js (quorvel.js)        + node_start.js (quorvel.js)
+//                  or page_host.js (the page)
+//   Windows        win32_files.cpp                   win32_process.cpp
+//
+// Pure parts, built in every build that can (so the native tests test them):
+// posix_errors.cpp (errno as I/O error numbers; every POSIX build),
+// windows_errors.cpp (system codes as I/O error numbers) and wtf8.cpp
+// (Windows names as bytes and back).
 #pragma once
 
 #include <cstddef>

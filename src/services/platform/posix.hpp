@@ -1,13 +1,13 @@
 // What the POSIX platform files share: errno as the program's I/O error
-// numbers, and the two calls that differ between a native system and
-// WebAssembly (platform_posix_native.cpp, platform_wasm.cpp).
+// numbers (posix_errors.cpp, pure), and the two file calls that a native
+// system (native_files.cpp) and WebAssembly (wasm_files.cpp) make differently.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
 
-#include "services/platform.hpp"
+#include "services/platform/platform.hpp"
 
 namespace platform {
 

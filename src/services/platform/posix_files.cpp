@@ -1,8 +1,4 @@
-// The platform layer on Linux and other POSIX systems: files and the console.
-// The process itself (faults, the program's path, code locations) is in
-// platform_posix_native.cpp, or platform_wasm.cpp for WebAssembly.
-#include "services/platform_posix.hpp"
-
+// Files and the console on every POSIX build, native and WebAssembly alike.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,7 +6,8 @@
 
 #include <cerrno>
 
-#include "services/platform.hpp"
+#include "services/exit_status.hpp"
+#include "services/platform/posix.hpp"
 
 namespace platform {
 
@@ -18,8 +15,6 @@ namespace {
 
 constexpr int standard_output_fd = 1;
 constexpr int standard_error_fd = 2;
-constexpr std::uint16_t access_denied = 5;
-constexpr std::uint16_t general_failure = 162;
 
 // Both "/" and "\" separate directories in the names the program is given.
 std::string platform_name(const std::string& name) {
@@ -107,52 +102,6 @@ bool take_lock(int fd, const struct stat& status, int kind) {
 
 }  // namespace
 
-std::uint16_t io_error_for_errno(int error, IoOperation operation, bool directory_exists) {
-  switch (error) {
-    case ENOENT:
-      return directory_exists ? 2 : 3;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-      return 3;
-    case EMFILE:
-    case ENFILE:
-      return 4;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case ETXTBSY:
-    case EEXIST:
-    case ENOTEMPTY:
-    case EWOULDBLOCK:
-      return access_denied;
-    case EBADF:
-      return 6;
-    case ENOMEM:
-      return 8;
-    case EROFS:
-      return 150;
-    case ENXIO:
-    case ENODEV:
-      return 152;
-    case ESPIPE:
-      return 156;
-    case EILSEQ:  // a name the system cannot take, as Windows' "invalid name"
-      return 123;
-    case EIO:
-      return operation == IoOperation::write ? 160 : operation == IoOperation::read ? 161 : 162;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-    case EPIPE:  // the reader has gone: the bytes did not arrive
-      return 101;
-    case 0:  // a failure without a cause must never read as success
-      return general_failure;
-    default:
-      return static_cast<std::uint16_t>(error);
-  }
-}
-
 Handle standard_output() {
   return standard_output_fd;
 }
@@ -166,7 +115,7 @@ std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
   if (std::uint16_t error = open_checked(platform_name(name), O_RDONLY, fd, status)) return error;
   if (S_ISDIR(status.st_mode)) {
     close(fd);
-    return access_denied;
+    return exit_status::access_denied;
   }
   if (!take_lock(fd, status, LOCK_SH)) return fail_open(fd, IoOperation::open);
   handle = fd;
@@ -245,21 +194,6 @@ bool write_console(Handle stream, const void* bytes, std::size_t count) {
 // Names and texts are bytes here, used and shown as they are.
 std::string console_text(std::string_view text) {
   return std::string(text);
-}
-
-#ifdef QUORVEL_COVERAGE
-extern "C" void __gcov_dump();
-#endif
-
-void end_process(int status) {
-#ifdef QUORVEL_COVERAGE
-  __gcov_dump();  // _exit runs no exit handlers
-#endif
-  _exit(status);
-}
-
-void end_process_at_once(int status) {
-  _exit(status);
 }
 
 }  // namespace platform

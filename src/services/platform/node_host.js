@@ -1,5 +1,5 @@
 // The Node.js host of the WebAssembly program, run before it starts (after
-// platform_wasm.js). It patches emscripten's real-file layer (NODERAWFS) where
+// wasm_host.js). It patches emscripten's real-file layer (NODERAWFS) where
 // it would reach another file or lose bytes:
 // - names: Node decodes arguments and paths as UTF-8, so a byte such as 0xff
 //   would name the file of U+FFFD. Arguments come as the bytes given (Linux:

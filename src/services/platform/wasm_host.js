@@ -1,6 +1,8 @@
-// The WebAssembly program's host code, for Node.js and the page alike: code
-// locations from the host's stack traces, and a trap (WebAssembly's processor
-// fault) reported by the program itself, as a fault signal is natively.
+// The WebAssembly program's host code, for Node.js and the page alike. It
+// adds what emscripten lacks for the runtime error report: code locations
+// from the host's stack traces (deeper than V8's default of 10 frames), and a
+// trap (WebAssembly's processor fault) reported by the program itself with
+// its fault number, as natively a fault signal is.
 Error.stackTraceLimit = 64;
 
 var quorvelFrame = /wasm-function\[\d+\]:(0x[0-9a-f]+)/;

@@ -1,11 +1,8 @@
-// The POSIX platform on a native system: waiting on a full pipe, loop
-// devices, fault signals, the program file's path, and code locations as
-// offsets into the ELF program file.
+// The process on a native POSIX system: fault signals, the command line, the
+// program file's path, the end, and code locations as offsets into the ELF
+// program file.
 #include <elf.h>
-#include <linux/loop.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <ucontext.h>
 #include <unistd.h>
 #include <unwind.h>
@@ -13,7 +10,8 @@
 #include <climits>
 #include <cstring>
 
-#include "services/platform_posix.hpp"
+#include "services/exit_status.hpp"
+#include "services/platform/platform.hpp"
 
 // Bounds of the program file's code, from the linker.
 extern "C" const char __executable_start[];
@@ -32,29 +30,22 @@ std::uint16_t fault_number(int signal_number) {
   switch (signal_number) {
     case SIGSEGV:
     case SIGBUS:
-      return 216;  // invalid memory access
+      return exit_status::memory_fault;
     case SIGFPE:
-      return 200;  // arithmetic fault
+      return exit_status::arithmetic_fault;
     default:
-      return 218;  // invalid instruction
+      return exit_status::invalid_instruction;
   }
 }
 
-// Where the fault happened: the faulting instruction of the interrupted context.
-const void* fault_location(const ucontext_t& machine) {
-#if defined(__x86_64__)
-  return reinterpret_cast<const void*>(machine.uc_mcontext.gregs[REG_RIP]);
-#elif defined(__i386__)
-  return reinterpret_cast<const void*>(machine.uc_mcontext.gregs[REG_EIP]);
-#elif defined(__aarch64__)
-  return reinterpret_cast<const void*>(machine.uc_mcontext.pc);
-#elif defined(__arm__)
-  return reinterpret_cast<const void*>(machine.uc_mcontext.arm_pc);
-#elif defined(__s390x__)
-  return reinterpret_cast<const void*>(machine.uc_mcontext.psw.addr);
-#else
-#error "the fault location of this processor is not known"
+#ifndef QUORVEL_FAULT_LOCATION
+#error "cmake/processors.txt names no fault location for this processor"
 #endif
+
+// Where the fault happened: the faulting instruction of the interrupted
+// context, in the register the processors list names (QUORVEL_FAULT_LOCATION).
+const void* fault_location(const ucontext_t& machine) {
+  return reinterpret_cast<const void*>(machine.QUORVEL_FAULT_LOCATION);
 }
 
 [[maybe_unused]] void on_fault_signal(int signal_number, siginfo_t*, void* context) {
@@ -93,18 +84,6 @@ _Unwind_Reason_Code visit_frame(_Unwind_Context* context, void* data) {
 }
 
 }  // namespace
-
-bool wait_until_writable(int fd) {
-  pollfd writable = {fd, POLLOUT, 0};
-  return poll(&writable, 1, -1) >= 0;
-}
-
-bool loop_backing_file(int fd, dev_t, FileIdentity::Key& backing) {
-  loop_info64 loop = {};
-  if (ioctl(fd, LOOP_GET_STATUS64, &loop) != 0) return false;
-  backing = {loop.lo_device, loop.lo_inode};
-  return true;
-}
 
 void prepare_process(FaultHandler on_fault) {
   // A reader that has gone, or a file grown past its limit, is a failed write.
@@ -154,6 +133,21 @@ int caller_offsets(const void* location, std::uint64_t* offsets, int most) {
   Walk walk{location, false, offsets, most, 0};
   _Unwind_Backtrace(visit_frame, &walk);
   return walk.count;
+}
+
+#ifdef QUORVEL_COVERAGE
+extern "C" void __gcov_dump();
+#endif
+
+void end_process(int status) {
+#ifdef QUORVEL_COVERAGE
+  __gcov_dump();  // _exit runs no exit handlers
+#endif
+  _exit(status);
+}
+
+void end_process_at_once(int status) {
+  _exit(status);
 }
 
 }  // namespace platform

@@ -1,0 +1,120 @@
+# The end-to-end tests against the other builds of the program: Windows under
+# Wine (label windows), quorvel.js under Node.js and the page in Chromium
+# (label web), the processors of cmake/processors.txt under qemu-user, a
+# clang/libc++ build and the static release programs (label other-builds).
+# Included from tests/CMakeLists.txt; the test presets choose by label.
+include(ExternalProject)
+
+# A build of the program from this source tree, configured with `arguments`,
+# in the build folder's `name`.
+function(quorvel_other_build name)
+  ExternalProject_Add(quorvel_${name}
+    SOURCE_DIR ${PROJECT_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
+    CMAKE_ARGS ${ARGN} -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_TESTS=OFF
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON)
+  add_dependencies(quorvel_end_to_end_tests quorvel_${name})
+endfunction()
+
+# The end-to-end tests against the program `program`, named PREFIX.Suite.Test.
+function(quorvel_end_to_end_against prefix program label)
+  gtest_discover_tests(quorvel_end_to_end_tests TEST_PREFIX "${prefix}." DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QUORVEL_PROGRAM=${program}" LABELS ${label} TIMEOUT 600 ${ARGN})
+endfunction()
+
+# Windows, cross-compiled with MinGW-w64 and run under Wine, when both are installed.
+option(QUORVEL_WINDOWS_TESTS "Also test the Windows build under Wine" ON)
+find_program(QUORVEL_MINGW_CXX x86_64-w64-mingw32-g++-posix)
+find_program(QUORVEL_WINE wine)
+if(QUORVEL_WINDOWS_TESTS AND QUORVEL_MINGW_CXX AND QUORVEL_WINE)
+  set(windows_build ${CMAKE_BINARY_DIR}/windows)
+  quorvel_other_build(windows -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake)
+  # One prefix of the build's own and one Wine server for the whole run: a
+  # server started anew for every test process costs seconds each time. The
+  # test helper finds both beside the Windows build.
+  set(wine_environment WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all)
+  set(wine_reruns ${CMAKE_BINARY_DIR}/wine-reruns.log)
+  foreach(action start stop)
+    add_test(NAME windows.wine_${action}
+      COMMAND ${CMAKE_COMMAND} -DACTION=${action} -DWINE=${QUORVEL_WINE}
+              -DPROGRAM=${windows_build}/quorvel.exe -DRERUNS=${wine_reruns}
+              -P ${PROJECT_SOURCE_DIR}/tests/wine_server.cmake)
+  endforeach()
+  set_tests_properties(windows.wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300
+                       ENVIRONMENT "${wine_environment}" LABELS windows)
+  set_tests_properties(windows.wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60
+                       ENVIRONMENT "${wine_environment}" LABELS windows)
+  quorvel_end_to_end_against(windows ${windows_build}/quorvel.exe windows FIXTURES_REQUIRED wine)
+else()
+  message(STATUS "Windows build not tested: needs g++-mingw-w64-x86-64-posix and wine")
+endif()
+
+# quorvel.js under Node.js, its npm package, and the page in Chromium.
+if(QUORVEL_WEB)
+  add_dependencies(quorvel_end_to_end_tests quorvel_web)
+  quorvel_end_to_end_against(node ${CMAKE_BINARY_DIR}/quorvel.js web)
+  add_test(NAME node.npm_package_installs_and_converts
+    COMMAND sh ${PROJECT_SOURCE_DIR}/tests/check_npm_package.sh ${QUORVEL_NPM_PACKAGE}
+            $<TARGET_FILE:quorvel> ${PROJECT_SOURCE_DIR}/examples ${CMAKE_BINARY_DIR}/tests/npm_package)
+  set_tests_properties(node.npm_package_installs_and_converts PROPERTIES LABELS web)
+  # Debian's Chromium, driven by playwright-core (npm, from the committed
+  # package-lock.json; installed into tests/browser when missing).
+  find_program(QUORVEL_CHROMIUM chromium)
+  if(QUORVEL_CHROMIUM)
+    set(browser_tests ${PROJECT_SOURCE_DIR}/tests/browser)
+    add_test(NAME browser.npm_ci
+      COMMAND sh -c "test -d node_modules/playwright-core || npm ci --no-audit --no-fund"
+      WORKING_DIRECTORY ${browser_tests})
+    add_test(NAME browser.page_converts_like_the_program
+      COMMAND node --test ${browser_tests}/page_test.mjs)
+    set_tests_properties(browser.npm_ci PROPERTIES FIXTURES_SETUP playwright TIMEOUT 300 LABELS web)
+    set_tests_properties(browser.page_converts_like_the_program PROPERTIES
+      FIXTURES_REQUIRED playwright TIMEOUT 300 LABELS web
+      ENVIRONMENT "QUORVEL_PAGE=${CMAKE_BINARY_DIR}/quorvel.html;QUORVEL_NATIVE=$<TARGET_FILE:quorvel>;QUORVEL_EXAMPLES=${PROJECT_SOURCE_DIR}/examples")
+  else()
+    quorvel_missing_tool(Chromium chromium)
+  endif()
+endif()
+
+# Builds for the other processors (Debian's cross compilers) under qemu-user,
+# a build with clang and libc++, and the static release programs, each also
+# run in an otherwise empty root.
+option(QUORVEL_OTHER_BUILDS "Also test builds for other processors and with clang/libc++" OFF)
+if(QUORVEL_OTHER_BUILDS)
+  quorvel_other_build(clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS=-stdlib=libc++ -Werror"
+                      -DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++)
+  quorvel_end_to_end_against(clang ${CMAKE_BINARY_DIR}/clang/quorvel other-builds)
+  quorvel_processors(rows)
+  foreach(row IN LISTS rows)
+    string(REPLACE "|" ";" fields "${row}")
+    list(GET fields 0 name)
+    list(GET fields 1 triplet)
+    list(GET fields 3 qemu)
+    list(GET fields 4 static_qemu)
+    list(GET fields 6 release)
+    set(toolchain "")
+    if(EXISTS ${PROJECT_SOURCE_DIR}/cmake/${triplet}.cmake)
+      set(toolchain -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/${triplet}.cmake)
+    endif()
+    if(NOT qemu STREQUAL "-")
+      quorvel_other_build(${name} ${toolchain})
+      quorvel_end_to_end_against(${name} ${CMAKE_BINARY_DIR}/${name}/quorvel other-builds)
+    endif()
+    if(release)
+      quorvel_other_build(static-${name} ${toolchain} -DQUORVEL_STATIC=ON)
+      quorvel_end_to_end_against(static-${name} ${CMAKE_BINARY_DIR}/static-${name}/quorvel
+        other-builds ENVIRONMENT_MODIFICATION QUORVEL_STATIC_PROGRAM=set:1)
+      set(empty_root_runner "")
+      if(NOT static_qemu STREQUAL "-")
+        set(empty_root_runner /usr/bin/${static_qemu})
+      endif()
+      add_test(NAME static-${name}.runs_in_an_empty_root
+        COMMAND sh ${PROJECT_SOURCE_DIR}/tests/check_empty_root.sh ${CMAKE_BINARY_DIR}/static-${name}/quorvel
+                $<TARGET_FILE:quorvel> ${PROJECT_SOURCE_DIR}/examples
+                ${CMAKE_BINARY_DIR}/tests/static-${name}-root ${empty_root_runner})
+      set_tests_properties(static-${name}.runs_in_an_empty_root PROPERTIES SKIP_RETURN_CODE 77
+                           LABELS other-builds)
+    endif()
+  endforeach()
+endif()

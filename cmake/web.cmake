@@ -1,0 +1,68 @@
+# The program as WebAssembly: quorvel.js for Node.js (one file with the module
+# inside, real files through Node) and the page's module, run in a Web Worker
+# on files in memory, made into quorvel.html. A native build with QUORVEL_WEB
+# makes them with emscripten beside it, and the npm package.
+
+# Inside the emscripten build. Code locations are offsets from the host's stack
+# traces (V8 gives them as they are), the function names kept for those
+# traces. wasm-opt inlines no procedure into another (as natively, where each
+# stays a frame of its own), so that a report names the procedure that failed.
+if(EMSCRIPTEN)
+  set(hosts ${PROJECT_SOURCE_DIR}/src/services/platform)
+  set(wasm_options -sEXIT_RUNTIME=1 -sUSE_OFFSET_CONVERTER=1 --profiling-funcs
+      "-sBINARYEN_EXTRA_PASSES=-ocimfs=0,-fimfs=0" --pre-js=${hosts}/wasm_host.js)
+  set_target_properties(quorvel PROPERTIES SUFFIX .js)
+  target_link_options(quorvel PRIVATE ${wasm_options} -sENVIRONMENT=node -sNODERAWFS=1
+    -sSINGLE_FILE=1 -sNODEJS_CATCH_EXIT=0 -sNODEJS_CATCH_REJECTION=0
+    --pre-js=${hosts}/node_host.js --extern-pre-js=${hosts}/node_start.js)
+  set_property(TARGET quorvel APPEND PROPERTY LINK_DEPENDS ${hosts}/wasm_host.js
+               ${hosts}/node_host.js ${hosts}/node_start.js)
+  add_custom_command(TARGET quorvel POST_BUILD COMMAND chmod 755 $<TARGET_FILE:quorvel>)
+
+  add_executable(quorvel_page src/driver/main.cpp)
+  target_link_libraries(quorvel_page PRIVATE quorvel_core)
+  set_target_properties(quorvel_page PROPERTIES SUFFIX .js)
+  target_link_options(quorvel_page PRIVATE ${wasm_options} -sENVIRONMENT=worker -sMODULARIZE=1
+    -sEXPORT_NAME=createQuorvel -sINVOKE_RUN=0 -sEXPORTED_RUNTIME_METHODS=callMain,FS
+    -sALLOW_MEMORY_GROWTH=1 --pre-js=${hosts}/page_host.js)
+  set_property(TARGET quorvel_page APPEND PROPERTY LINK_DEPENDS ${hosts}/wasm_host.js
+               ${hosts}/page_host.js)
+  # quorvel.html: the page with its style, its scripts and the module inside.
+  file(GLOB page_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/web/*)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/quorvel.html
+    COMMAND node ${PROJECT_SOURCE_DIR}/web/make_page.js ${PROJECT_SOURCE_DIR}/web
+            $<TARGET_FILE:quorvel_page> ${PROJECT_BINARY_DIR}/quorvel.html
+    DEPENDS quorvel_page ${page_sources} VERBATIM)
+  add_custom_target(quorvel_html ALL DEPENDS ${PROJECT_BINARY_DIR}/quorvel.html)
+endif()
+
+# From a native build: the emscripten build beside it, copied into this one.
+if(QUORVEL_WEB)
+  include(ExternalProject)
+  ExternalProject_Add(quorvel_web
+    SOURCE_DIR ${PROJECT_SOURCE_DIR}
+    BINARY_DIR ${PROJECT_BINARY_DIR}/wasm
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/emscripten.cmake
+               -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target quorvel quorvel_html
+          COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/quorvel.js <BINARY_DIR>/quorvel.html
+                  ${PROJECT_BINARY_DIR}
+    BUILD_BYPRODUCTS ${PROJECT_BINARY_DIR}/quorvel.js ${PROJECT_BINARY_DIR}/quorvel.html
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON)
+  # The npm package: quorvel.js as the command quorvel, with the README and
+  # its pictures, the licence and the manual page.
+  set(npm_folder ${PROJECT_BINARY_DIR}/npm)
+  set(QUORVEL_NPM_PACKAGE ${PROJECT_BINARY_DIR}/quorvel-${PROJECT_VERSION}.tgz)
+  configure_file(packaging/npm/package.json.in ${npm_folder}/package.json @ONLY)
+  add_custom_target(npm_package ALL
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/quorvel.js ${PROJECT_SOURCE_DIR}/README.md
+            ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/quorvel.1 ${npm_folder}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/docs ${npm_folder}/docs
+    COMMAND ${CMAKE_COMMAND} -E env npm_config_update_notifier=false
+            npm pack --silent --pack-destination ${PROJECT_BINARY_DIR} > /dev/null
+    WORKING_DIRECTORY ${npm_folder}
+    BYPRODUCTS ${QUORVEL_NPM_PACKAGE}
+    VERBATIM)
+  add_dependencies(npm_package quorvel_web)
+endif()

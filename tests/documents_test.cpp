@@ -1,0 +1,97 @@
+// The documents and the other languages that repeat the program's facts say
+// what the program says: every exit status, the fault numbers, the version.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "services/exit_status.hpp"
+
+namespace {
+
+std::string source_file(const std::string& name) {
+  std::ifstream stream(std::string(QUORVEL_SOURCE_DIR) + "/" + name, std::ios::binary);
+  std::ostringstream text;
+  text << stream.rdbuf();
+  return text.str();
+}
+
+// The part of `text` from the line that starts with `heading` to the next
+// line that starts like a heading of its level.
+std::string section(const std::string& text, const std::string& heading, const std::string& next) {
+  std::size_t start = text.find("\n" + heading);
+  if (start == std::string::npos) return "";
+  std::size_t end = text.find("\n" + next, start + heading.size() + 1);
+  return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// Every number, and every range "150–162" or "150 to 162", that `pattern`'s
+// first group finds.
+std::set<int> numbers_in(const std::string& text, const std::string& pattern) {
+  std::set<int> found;
+  std::regex row(pattern);
+  std::regex range(R"((\d+)(?:–| " to " |-)(\d+))");
+  std::regex number(R"(\d+)");
+  for (std::sregex_iterator at(text.begin(), text.end(), row), end; at != end; ++at) {
+    std::string cell = (*at)[1];
+    for (std::sregex_iterator r(cell.begin(), cell.end(), range); r != end; ++r)
+      for (int n = std::stoi((*r)[1]); n <= std::stoi((*r)[2]); ++n) found.insert(n);
+    for (std::sregex_iterator n(cell.begin(), cell.end(), number); n != end; ++n)
+      found.insert(std::stoi(n->str()));
+  }
+  return found;
+}
+
+std::set<int> program_statuses() {
+  std::set<int> statuses;
+  for (const exit_status::Named& status : exit_status::all) statuses.insert(status.number);
+  return statuses;
+}
+
+void expect_every_status_in(const std::set<int>& documented, const std::string& where) {
+  for (const exit_status::Named& status : exit_status::all)
+    EXPECT_TRUE(documented.count(status.number)) << where << " lacks " << status.name;
+}
+
+TEST(Documents, ReadmeAndManualPageListEveryExitStatus) {
+  std::string readme = section(source_file("README.md"), "## Exit statuses", "## ");
+  expect_every_status_in(numbers_in(readme, R"(\n\| ([\d–, ]+) \|)"), "README.md");
+  std::string manual = section(source_file("quorvel.1"), ".SH EXIT STATUS", ".SH ");
+  expect_every_status_in(numbers_in(manual, R"(\n\.BR? ([^\n]+))"), "quorvel.1");
+}
+
+// The page may explain fewer statuses, but none the program does not have.
+TEST(Documents, PageAndWebAssemblyHostNameOnlyTheProgramsStatuses) {
+  std::string page = source_file("web/page.js");
+  std::smatch meanings;
+  ASSERT_TRUE(std::regex_search(page, meanings, std::regex(R"(statusMeanings = \{([^}]*)\})")));
+  std::set<int> statuses = program_statuses();
+  for (int number : numbers_in(meanings[1].str(), R"((\d+):)"))
+    EXPECT_TRUE(statuses.count(number)) << "web/page.js explains " << number;
+  std::string host = source_file("src/services/platform/wasm_host.js");
+  EXPECT_EQ(numbers_in(host, R"(return (\d+);)"),
+            (std::set<int>{exit_status::arithmetic_fault, exit_status::memory_fault,
+                           exit_status::invalid_instruction}));
+}
+
+TEST(Documents, EveryReleaseDocumentHasTheReleaseVersion) {
+  std::string version = QUORVEL_RELEASE_VERSION;
+  std::string short_version = version.substr(0, version.rfind('.'));
+  const struct {
+    std::string file, mark;
+  } cases[] = {
+      {"quorvel.1", "\"quorvel " + version + "\""},
+      {"packaging/debian/changelog", "quorvel (" + version + "-1)"},
+      {"CHANGELOG.md", "## " + version + " "},
+      {"README.md", "quorvel_" + version + "-1_amd64.deb"},
+      {"README.md", "quorvel-" + short_version + "-linux-x86_64.tar.gz"},
+      {"README.md", "quorvel-" + short_version + "-win64.zip"},
+      {"README.md", "quorvel-" + version + ".tgz"},
+  };
+  for (const auto& c : cases)
+    EXPECT_NE(source_file(c.file).find(c.mark), std::string::npos) << c.file << " lacks " << c.mark;
+}
+
+}  // namespace
