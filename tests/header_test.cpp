@@ -113,17 +113,31 @@ TEST(ShortFile, HalfACompressionFieldStillRefuses) {
                                                          "Image is compressed - aborting..."}));
 }
 
+// A longer info header (ImageMagick's 108 or 124 bytes) moves the palette and
+// the pixels; the bytes it adds are passed over. A top-down bitmap converts
+// no multicolour row.
 TEST(HeaderAccepted, TopDownAndLongerInfoHeaders) {
-  for (int info_size : {40, 108, 124}) {
-    TempDir folder;
+  const struct {
+    int info_size;
+    bool top_down;
+  } cases[] = {{40, true}, {108, false}, {124, false}};
+  TempDir reference;
+  Bytes expected = convert(reference, standard_bitmap(4)).output;
+  for (const auto& c : cases) {
     Bytes bitmap = standard_bitmap(4);
-    put_i32(bitmap, at_biSize, info_size);
-    put_i32(bitmap, at_biHeight, -21);
+    int added = c.info_size - 40;
+    bitmap.insert(bitmap.begin() + 54, static_cast<std::size_t>(added), 0xFF);
+    put_i32(bitmap, at_biSize, c.info_size);
+    put_i32(bitmap, at_bfOffBits, (bitmap[10] | bitmap[11] << 8) + added);
+    put_i32(bitmap, at_bfSize, static_cast<std::int32_t>(bitmap.size()));
+    if (c.top_down) put_i32(bitmap, at_biHeight, -21);
+    TempDir folder;
     Conversion result = convert(folder, bitmap);
-    EXPECT_EQ(result.run.status, 0) << info_size;
+    EXPECT_EQ(result.run.status, 0) << c.info_size;
     EXPECT_TRUE(result.run.output.starts_with(console(
         opening_lines(),
         {"load_header... [54 bytes read] done.", "Image is in 4 bit indexed colours mode."})));
+    EXPECT_EQ(result.output, c.top_down ? Bytes({0x00, 0x20}) : expected) << c.info_size;
   }
 }
 
