@@ -11,13 +11,16 @@ if(EMSCRIPTEN)
   set(hosts ${PROJECT_SOURCE_DIR}/src/services/platform)
   set(wasm_options -sEXIT_RUNTIME=1 -sUSE_OFFSET_CONVERTER=1 --profiling-funcs
       "-sBINARYEN_EXTRA_PASSES=-ocimfs=0,-fimfs=0" --pre-js=${hosts}/wasm_host.js)
-  set_target_properties(quorvel PROPERTIES SUFFIX .js)
-  target_link_options(quorvel PRIVATE ${wasm_options} -sENVIRONMENT=node -sNODERAWFS=1
-    -sSINGLE_FILE=1 -sNODEJS_CATCH_EXIT=0 -sNODEJS_CATCH_REJECTION=0
-    --pre-js=${hosts}/node_host.js --extern-pre-js=${hosts}/node_start.js)
-  set_property(TARGET quorvel APPEND PROPERTY LINK_DEPENDS ${hosts}/wasm_host.js
-               ${hosts}/node_host.js ${hosts}/node_start.js)
-  add_custom_command(TARGET quorvel POST_BUILD COMMAND chmod 755 $<TARGET_FILE:quorvel>)
+  # quorvel.js and quorvel-check.js: programs of their own for Node.js.
+  foreach(program quorvel quorvel-check)
+    set_target_properties(${program} PROPERTIES SUFFIX .js)
+    target_link_options(${program} PRIVATE ${wasm_options} -sENVIRONMENT=node -sNODERAWFS=1
+      -sSINGLE_FILE=1 -sNODEJS_CATCH_EXIT=0 -sNODEJS_CATCH_REJECTION=0
+      --pre-js=${hosts}/node_host.js --extern-pre-js=${hosts}/node_start.js)
+    set_property(TARGET ${program} APPEND PROPERTY LINK_DEPENDS ${hosts}/wasm_host.js
+                 ${hosts}/node_host.js ${hosts}/node_start.js)
+    add_custom_command(TARGET ${program} POST_BUILD COMMAND chmod 755 $<TARGET_FILE:${program}>)
+  endforeach()
 
   add_executable(quorvel_page src/driver/main.cpp)
   target_link_libraries(quorvel_page PRIVATE quorvel_core)
@@ -44,21 +47,27 @@ if(QUORVEL_WEB)
     BINARY_DIR ${PROJECT_BINARY_DIR}/wasm
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/emscripten.cmake
                -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF
-    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target quorvel quorvel_html
-          COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/quorvel.js <BINARY_DIR>/quorvel.html
-                  ${PROJECT_BINARY_DIR}
-    BUILD_BYPRODUCTS ${PROJECT_BINARY_DIR}/quorvel.js ${PROJECT_BINARY_DIR}/quorvel.html
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target quorvel quorvel-check quorvel_html
+          COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/quorvel.js <BINARY_DIR>/quorvel-check.js
+                  <BINARY_DIR>/quorvel.html ${PROJECT_BINARY_DIR}
+    BUILD_BYPRODUCTS ${PROJECT_BINARY_DIR}/quorvel.js ${PROJECT_BINARY_DIR}/quorvel-check.js
+                     ${PROJECT_BINARY_DIR}/quorvel.html
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
-  # The npm package: quorvel.js as the command quorvel, with the README and
-  # its pictures, the licence and the manual page.
+  # The npm package: quorvel.js and quorvel-check.js as the commands quorvel
+  # and quorvel-check, with the README and its pictures, the licence, the
+  # changelog, the manual pages, the page and the examples.
   set(npm_folder ${PROJECT_BINARY_DIR}/npm)
   set(QUORVEL_NPM_PACKAGE ${PROJECT_BINARY_DIR}/quorvel-${PROJECT_VERSION}.tgz)
   configure_file(packaging/npm/package.json.in ${npm_folder}/package.json @ONLY)
   add_custom_target(npm_package ALL
-    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/quorvel.js ${PROJECT_SOURCE_DIR}/README.md
-            ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/quorvel.1 ${npm_folder}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/quorvel.js
+            ${PROJECT_BINARY_DIR}/quorvel-check.js ${PROJECT_BINARY_DIR}/quorvel.html
+            ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+            ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/quorvel.1
+            ${PROJECT_SOURCE_DIR}/quorvel-check.1 ${npm_folder}
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/docs ${npm_folder}/docs
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/examples ${npm_folder}/examples
     COMMAND ${CMAKE_COMMAND} -E env npm_config_update_notifier=false
             npm pack --silent --pack-destination ${PROJECT_BINARY_DIR} > /dev/null
     WORKING_DIRECTORY ${npm_folder}

@@ -154,3 +154,44 @@ TEST(RuntimeErrorReport, ProcessorFaultEndsWith216) {
 }
 
 }  // namespace
+
+namespace {
+
+// quorvel-check, the same build's companion: its statuses, its lines and the
+// names it reads, on every platform.
+TEST(CheckProgram, SaysWhatIsWrongInOneLineEachWithItsStatus) {
+  const std::string one_colour =
+      "warning: palette index 5 is used (504 pixels, the first at 0, 0); Quorvel reads indices 0 "
+      "to 3, the others become the background: save the picture with these colours at indices 0 "
+      "to 3 (README: \"Making a bitmap that converts\")\n";
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string output, error;
+  } cases[] = {
+      {{"in.bmp", "out.prg", "$c000", "1", "0x1", "%10", "3", "0"}, 0, "", ""},
+      {{"气球.bmp"}, 0, "", ""},
+      {{"five.bmp"}, 1, "five.bmp: " + one_colour, ""},
+      {{"five.bmp", "out.prg", "2000", "1", "0", "1", "2", "3"}, 1, "five.bmp: " + one_colour, ""},
+      {{"none.bmp"}, 2, "", "quorvel-check: cannot read \"none.bmp\": there is no such file\n"},
+      {{"--version"}, 0, "quorvel-check " QUORVEL_RELEASE_VERSION "\n", ""},
+      {{}, 2, "", "Usage: quorvel-check BITMAP\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir folder;
+    Bytes clean = encode_bmp({.bits = 4, .pixels = sprite_sized_pixels(4)});
+    write_file(folder.file("in.bmp"), clean);
+    write_file(folder.file("气球.bmp"), clean);
+    write_file(folder.file("five.bmp"),
+               encode_bmp({.bits = 4, .pixels = PixelRows(21, std::vector<std::uint8_t>(24, 5))}));
+    RunResult run =
+        run_program(c.arguments, {.working_directory = folder.path, .program = checker_path()});
+    std::string name = c.arguments.empty() ? "" : c.arguments[0];
+    EXPECT_EQ(run.status, c.status) << name;
+    EXPECT_EQ(run.output, c.output) << name;
+    EXPECT_TRUE(run.error.starts_with(c.error)) << name << ": " << run.error;
+    EXPECT_FALSE(file_exists(folder.file("out.prg"))) << name;
+  }
+}
+
+}  // namespace

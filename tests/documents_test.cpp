@@ -83,6 +83,7 @@ TEST(Documents, EveryReleaseDocumentHasTheReleaseVersion) {
     std::string file, mark;
   } cases[] = {
       {"quorvel.1", "\"quorvel " + version + "\""},
+      {"quorvel-check.1", "\"quorvel " + version + "\""},
       {"packaging/debian/changelog", "quorvel (" + version + "-1)"},
       {"CHANGELOG.md", "## " + version + " "},
       {"README.md", "quorvel_" + version + "-1_amd64.deb"},

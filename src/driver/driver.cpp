@@ -76,23 +76,31 @@ void report_total(std::int32_t bytes_read) {
 
 }  // namespace
 
-std::uint8_t colour_number(std::string_view text) {
+ColourReading read_colour(std::string_view text) {
   std::size_t start = text.find_first_not_of(" \t");
-  if (start == std::string_view::npos) return 0;
+  if (start == std::string_view::npos) return {ColourReading::not_a_number, 0};
   text.remove_prefix(start);
   bool negative = text.front() == '-';
   if (text.front() == '+' || negative) text.remove_prefix(1);
   NumberBase base = number_base(text);
   text.remove_prefix(base.marker_length);
-  if (negative || text.empty()) return 0;
+  if (text.empty()) return {ColourReading::not_a_number, 0};
   std::uint64_t value = 0;
   for (char c : text) {
     int digit = hex_digit_value(c);
-    if (digit < 0 || digit >= static_cast<int>(base.radix)) return 0;
-    if (value > (UINT64_MAX - static_cast<std::uint64_t>(digit)) / base.radix) return 0;
+    if (digit < 0 || digit >= static_cast<int>(base.radix)) return {ColourReading::not_a_number, 0};
+    if (value > (UINT64_MAX - static_cast<std::uint64_t>(digit)) / base.radix)
+      return {ColourReading::too_large, 0};
     value = value * base.radix + static_cast<std::uint64_t>(digit);
   }
-  return static_cast<std::uint8_t>(value & 0xFF);
+  if (negative) return {ColourReading::negative, value};
+  return {ColourReading::number, value};
+}
+
+std::uint8_t colour_number(std::string_view text) {
+  ColourReading reading = read_colour(text);
+  return reading.kind == ColourReading::number ? static_cast<std::uint8_t>(reading.value & 0xFF)
+                                               : 0;
 }
 
 void run_conversion(std::string inname, std::string outname, std::string startaddress,

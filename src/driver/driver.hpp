@@ -17,6 +17,15 @@ void run_conversion(std::string inname, std::string outname, std::string startad
                     std::string add_zero_byte, std::string colour1, std::string colour2,
                     std::string colour3, std::string colour4);
 
+// How a colour argument reads: a whole number in any notation the program
+// takes (decimal, $ x X 0x 0X hex, % binary, & octal, after blanks and one
+// +), or why not.
+struct ColourReading {
+  enum Kind { number, negative, not_a_number, too_large } kind;
+  std::uint64_t value;  // for a number, and the magnitude of a negative one
+};
+ColourReading read_colour(std::string_view text);
+
 // A colour argument as its colour_map entry: the number modulo 256, or 0 when
 // the text is not a number.
 std::uint8_t colour_number(std::string_view text);

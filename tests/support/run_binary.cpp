@@ -154,6 +154,11 @@ std::string program_path() {
   return other != nullptr && *other != '\0' ? other : QUORVEL_BINARY;
 }
 
+std::string checker_path() {
+  std::filesystem::path program = program_path();
+  return program.replace_filename("quorvel-check" + program.extension().string());
+}
+
 namespace {
 
 // Builds for other processors run under qemu-user with that processor's
