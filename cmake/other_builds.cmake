@@ -53,7 +53,12 @@ endif()
 # quorvel.js under Node.js, its npm package, and the page in Chromium.
 if(QUORVEL_WEB)
   add_dependencies(quorvel_end_to_end_tests quorvel_web)
+  add_dependencies(quorvel_robustness_tests quorvel_web)
   quorvel_end_to_end_against(node ${CMAKE_BINARY_DIR}/quorvel.js web)
+  # quorvel-check.js against quorvel.js: no finding means the sprite is the picture.
+  gtest_discover_tests(quorvel_robustness_tests TEST_PREFIX "node." TEST_FILTER "CheckProperty.*"
+    DISCOVERY_MODE PRE_TEST PROPERTIES ENVIRONMENT "QUORVEL_PROGRAM=${CMAKE_BINARY_DIR}/quorvel.js"
+    LABELS web TIMEOUT 900)
   add_test(NAME node.npm_package_installs_and_converts
     COMMAND sh ${PROJECT_SOURCE_DIR}/tests/check_npm_package.sh ${QUORVEL_NPM_PACKAGE}
             $<TARGET_FILE:quorvel> ${PROJECT_SOURCE_DIR}/examples ${CMAKE_BINARY_DIR}/tests/npm_package)

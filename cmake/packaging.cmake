@@ -17,10 +17,10 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
 set(example_files FILES_MATCHING PATTERN "*.bmp" PATTERN "*.asm" PATTERN "Makefile")
 # The .zip and the static programs' tarballs hold one flat folder.
 if(WIN32 OR QUORVEL_STATIC)
-  install(TARGETS quorvel RUNTIME DESTINATION .)
+  install(TARGETS quorvel quorvel-check RUNTIME DESTINATION .)
   install(FILES README.md CHANGELOG.md LICENSE ${QUORVEL_PAGE} DESTINATION .)
   if(QUORVEL_STATIC)
-    install(FILES quorvel.1 DESTINATION .)
+    install(FILES quorvel.1 quorvel-check.1 DESTINATION .)
   endif()
   # Beside the README, so that its picture links work where it is installed.
   install(DIRECTORY docs/ DESTINATION docs FILES_MATCHING PATTERN "*.png" PATTERN "*.md")
@@ -28,8 +28,8 @@ if(WIN32 OR QUORVEL_STATIC)
 elseif(NOT EMSCRIPTEN)
   # Debian's layout: compressed manual page and changelogs, reproducibly (gzip -n).
   set(packaged ${PROJECT_BINARY_DIR}/packaged)
-  set(compressed quorvel.1 CHANGELOG.md packaging/debian/changelog)
-  set(compressed_names quorvel.1.gz changelog.gz changelog.Debian.gz)
+  set(compressed quorvel.1 quorvel-check.1 CHANGELOG.md packaging/debian/changelog)
+  set(compressed_names quorvel.1.gz quorvel-check.1.gz changelog.gz changelog.Debian.gz)
   foreach(source name IN ZIP_LISTS compressed compressed_names)
     add_custom_command(OUTPUT ${packaged}/${name}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${packaged}
@@ -38,8 +38,9 @@ elseif(NOT EMSCRIPTEN)
     list(APPEND packaged_files ${packaged}/${name})
   endforeach()
   add_custom_target(packaged_documents ALL DEPENDS ${packaged_files})
-  install(TARGETS quorvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${packaged}/quorvel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(TARGETS quorvel quorvel-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${packaged}/quorvel.1.gz ${packaged}/quorvel-check.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md LICENSE ${QUORVEL_PAGE} ${packaged}/changelog.gz ${packaged}/changelog.Debian.gz
                 packaging/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples ${example_files})
@@ -58,7 +59,10 @@ through a four-entry colour map given on the command line. An optional
 two-byte load address makes a .prg file, and an optional zero byte pads a
 sprite to 64 bytes for packing several into one file. It is made for build
 scripts and Makefiles: its output bytes, console lines and exit statuses are
-exact and documented.")
+exact and documented. Its companion quorvel-check, run with the same
+arguments first, finds every way the sprite would not be the picture (a
+palette in the wrong order, a wrong size, one-pixel detail, C64 colour
+numbers typed as arguments) and says what to do.")
 set(CPACK_PACKAGE_CONTACT "Quorvel developers <dev@quorvel.invalid>")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)

@@ -5,6 +5,8 @@
 // QUORVEL_ROBUSTNESS_SEED and QUORVEL_ROBUSTNESS_CASES change the default run.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -77,6 +79,41 @@ class Generator {
     Bytes file = encode_bmp({.bits = bits, .pixels = pixels});
     for (int mutations = pick(0, 4); mutations > 0; --mutations) mutate(file);
     return file;
+  }
+
+  // One way people break a right picture or its arguments.
+  void break_one(Bytes& bitmap, Settings& settings) {
+    const std::string addresses[] = {"49152", "", "2g00", "$", "x2000", "12345"};
+    const std::string texts[] = {"6", "10", "-1", "ff", "one", "300", "yes", "01", " 1", "2 "};
+    std::size_t pixels_at = static_cast<std::size_t>(field(bitmap, 10, 4));
+    switch (pick(0, 9)) {
+      case 0:  // one pixel of another index
+        if (pixels_at < bitmap.size())
+          bitmap[static_cast<std::size_t>(
+              pick(static_cast<int>(pixels_at), static_cast<int>(bitmap.size()) - 1))] =
+              static_cast<std::uint8_t>(pick(0, 255));
+        break;
+      case 1:
+        mutate(bitmap);
+        break;
+      case 2:
+        put_i32(bitmap, at_biHeight, -field(bitmap, 22, 4));  // top-down
+        break;
+      case 3:
+        put_i32(bitmap, at_biWidth, pick(0, 1) ? 32 : 12);
+        break;
+      case 4:
+        bitmap.resize(static_cast<std::size_t>(pick(0, static_cast<int>(bitmap.size()))));
+        break;
+      case 5:
+        settings.startaddress = addresses[pick(0, std::size(addresses) - 1)];
+        break;
+      case 6:
+        settings.add_zero_byte = texts[pick(6, 9)];
+        break;
+      default:
+        settings.colours[static_cast<std::size_t>(pick(0, 3))] = texts[pick(0, 5)];
+    }
   }
 
   std::string text() {
@@ -214,6 +251,176 @@ void run_cases(int bits, unsigned seed, int count) {
   for (int status : {0, 1, 131}) EXPECT_GE(outcomes[status] * 100, count) << "status " << status;
 }
 
+// The sprite file a picture shows with the given arguments, worked out here
+// independently of the program: only for a 24 by 21 bottom-up picture drawn as
+// a sprite is drawn (pairs of equal pixels, indices 0 to 3; for 1 bit, one of
+// indices 0 and 1 the background), with arguments that say one thing only.
+// Empty when the picture and the arguments show no one sprite.
+std::optional<Bytes> shown_sprite_file(const Bytes& file, const Settings& settings);
+
+// A colour argument's value as the README documents the notations.
+std::optional<unsigned> documented_colour(std::string text) {
+  text.erase(0, text.find_first_not_of(" \t"));
+  if (!text.empty() && text[0] == '+') text.erase(0, 1);
+  int base = 10;
+  for (auto [prefix, radix] :
+       {std::pair{"0x", 16}, {"0X", 16}, {"$", 16}, {"x", 16}, {"X", 16}, {"%", 2}, {"&", 8}})
+    if (text.starts_with(prefix)) {
+      text.erase(0, std::string(prefix).size());
+      base = radix;
+      break;
+    }
+  if (text.empty() || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long value = std::strtoull(text.c_str(), &end, base);
+  if (errno != 0 || *end != '\0') return std::nullopt;
+  return static_cast<unsigned>(value % 256);
+}
+
+// The load address bytes a start address asks for; empty for none, nullopt
+// when the text is no documented address.
+std::optional<Bytes> documented_address(const std::string& text) {
+  std::string lower = text;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "none") return Bytes{};
+  std::string digits = text;
+  for (std::string prefix : {"$", "0x", "0X"})
+    if (digits.starts_with(prefix)) {
+      digits.erase(0, prefix.size());
+      break;
+    }
+  bool decimal_looking = digits == text && digits.size() >= 5 &&
+                         digits.find_first_not_of("0123456789") == std::string::npos;
+  if (digits.empty() || decimal_looking ||
+      digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return std::nullopt;
+  unsigned value = static_cast<unsigned>(std::stoul(digits.substr(0, 4), nullptr, 16));
+  return Bytes{static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8)};
+}
+
+std::optional<Bytes> shown_sprite_file(const Bytes& file, const Settings& settings) {
+  std::int32_t bits = field(file, 28, 2);
+  std::int32_t offset = field(file, 10, 4);
+  std::size_t stride = bits == 1 ? 4 : bits == 4 ? 12 : 24;
+  bool standard = file.size() >= 54 && file[0] == 'B' && file[1] == 'M' &&
+                  field(file, 14, 4) != 12 && (bits == 1 || bits == 4 || bits == 8) &&
+                  field(file, 30, 4) == 0 && field(file, 18, 4) == 24 && field(file, 22, 4) == 21 &&
+                  offset >= 54 && static_cast<std::size_t>(offset) + 21 * stride <= file.size();
+  std::optional<Bytes> address = documented_address(settings.startaddress);
+  bool zero_byte = settings.add_zero_byte == "1";
+  if (!standard || !address || (!zero_byte && settings.add_zero_byte != "0")) return std::nullopt;
+  std::vector<unsigned> codes;
+  for (int i = 0; i < 4; ++i) {
+    std::optional<unsigned> code = documented_colour(settings.colours[static_cast<std::size_t>(i)]);
+    if (!code || *code > 3) return std::nullopt;
+    codes.push_back(*code);
+  }
+  if (bits == 1 && (codes[0] == 0) == (codes[1] == 0)) return std::nullopt;
+  auto index = [&](int x, int y) {  // top row first, rows stored bottom-up
+    std::size_t at = static_cast<std::size_t>(offset) + static_cast<std::size_t>(20 - y) * stride +
+                     static_cast<std::size_t>(x * bits / 8);
+    std::uint8_t byte = file[at];
+    return byte >> (8 - bits - x * bits % 8) & ((1 << bits) - 1);
+  };
+  Bytes sprite = *address;
+  for (int y = 0; y < 21; ++y) {
+    std::uint32_t row = 0;  // 24 bits
+    for (int x = 0; x < 24; x += bits == 1 ? 1 : 2) {
+      int shown = index(x, y);
+      if (bits == 1) {
+        row = row << 1 | (codes[static_cast<std::size_t>(shown)] != 0 ? 1u : 0u);
+        continue;
+      }
+      if (shown > 3 || index(x + 1, y) != shown) return std::nullopt;
+      row = row << 2 | codes[static_cast<std::size_t>(shown)];
+    }
+    sprite.insert(sprite.end(),
+                  {static_cast<std::uint8_t>(row >> 16), static_cast<std::uint8_t>(row >> 8),
+                   static_cast<std::uint8_t>(row)});
+  }
+  if (zero_byte) sprite.push_back(0);
+  return sprite;
+}
+
+// A picture drawn as a sprite should be, with arguments as documented, then
+// broken in up to two of the ways people break them.
+struct NearlyRight {
+  Bytes bitmap;
+  Settings settings;
+};
+
+NearlyRight nearly_right(Generator& generate) {
+  int bits = std::array{1, 4, 8}[static_cast<std::size_t>(generate.pick(0, 2))];
+  PixelRows pixels(21, std::vector<std::uint8_t>(24));
+  for (auto& row : pixels)
+    for (std::size_t x = 0; x < 24; x += 2)
+      row[x] = row[x + 1] = static_cast<std::uint8_t>(generate.pick(0, bits == 1 ? 1 : 3));
+  if (bits == 1)
+    for (auto& row : pixels) row[1] = static_cast<std::uint8_t>(generate.pick(0, 1));
+  const std::string addresses[] = {"2000", "$c000", "0x0801", "801",
+                                   "none", "NONE",  "C000",   "c0001"};
+  const std::string colours[] = {"0", "1", "2", "3", "$3", "0x1", "%10", "&2", " 1", "+2", "x3"};
+  auto colour = [&](int from, int to) {
+    std::vector<std::string> forms;
+    for (const std::string& form : colours)
+      if (*documented_colour(form) >= static_cast<unsigned>(from) &&
+          *documented_colour(form) <= static_cast<unsigned>(to))
+        forms.push_back(form);
+    return forms[static_cast<std::size_t>(generate.pick(0, static_cast<int>(forms.size()) - 1))];
+  };
+  Settings settings{addresses[generate.pick(0, std::size(addresses) - 1)],
+                    generate.pick(0, 1) ? "1" : "0",
+                    {colour(0, 3), colour(0, 3), colour(0, 3), colour(0, 3)}};
+  if (bits == 1) settings.colours[static_cast<std::size_t>(generate.pick(0, 1))] = "0";
+  if (bits == 1 && settings.colours[0] == "0" && settings.colours[1] == "0")
+    settings.colours[1] = colour(1, 3);
+  NearlyRight run{encode_bmp({.bits = bits, .pixels = pixels}), settings};
+  for (int breaks = generate.pick(0, 2); breaks > 0; --breaks)
+    generate.break_one(run.bitmap, run.settings);
+  return run;
+}
+
+// Whenever quorvel-check finds nothing, the program writes the sprite the
+// picture shows; whenever it writes another, quorvel-check has a finding.
+void check_property(unsigned seed, int count) {
+  Generator generate(seed);
+  TempDir folder;
+  std::map<std::string, int> outcomes;
+  for (int done = 0; done < count; ++done) {
+    NearlyRight run =
+        done % 4 == 3
+            ? NearlyRight{generate.bitmap(std::array{1, 4, 8}[static_cast<std::size_t>(done % 3)]),
+                          {generate.text(),
+                           generate.text(),
+                           {generate.text(), generate.text(), generate.text(), generate.text()}}}
+            : nearly_right(generate);
+    SCOPED_TRACE("seed " + std::to_string(seed) + " case " + std::to_string(done));
+    Conversion result = convert(folder, run.bitmap, run.settings);
+    std::vector<std::string> arguments = {"in.bmp", "out.prg", run.settings.startaddress,
+                                          run.settings.add_zero_byte};
+    arguments.insert(arguments.end(), run.settings.colours.begin(), run.settings.colours.end());
+    RunResult checked =
+        run_program(arguments, {.working_directory = folder.path, .program = checker_path()});
+    ASSERT_TRUE(checked.status == 0 || checked.status == 1) << checked.output << checked.error;
+    ASSERT_EQ(checked.status == 0, checked.output.empty()) << checked.output;
+    std::optional<Bytes> shown = shown_sprite_file(run.bitmap, run.settings);
+    bool right = shown && result.run.status == 0 && result.output == *shown;
+    if (checked.status == 0) {
+      ASSERT_TRUE(right) << "no finding, but the sprite is not the picture's: "
+                         << run.settings.startaddress << " " << run.settings.add_zero_byte << " "
+                         << run.settings.colours[0] << " " << run.settings.colours[1] << " "
+                         << run.settings.colours[2] << " " << run.settings.colours[3];
+    }
+    ++outcomes[checked.status == 0 ? "silent" : right ? "found, sprite right" : "found"];
+  }
+  std::cout << outcomes["silent"] << " silent, " << outcomes["found"] << " with findings, "
+            << outcomes["found, sprite right"] << " with findings on a right sprite\n";
+  EXPECT_GE(outcomes["silent"] * 5, count) << "too few right cases to prove anything";
+  EXPECT_GE(outcomes["found"] * 5, count) << "too few wrong cases to prove anything";
+}
+
 unsigned base_seed() {
   return static_cast<unsigned>(environment_number("QUORVEL_ROBUSTNESS_SEED", 20261208));
 }
@@ -229,6 +436,10 @@ TEST(Robustness, HostileFourBitBitmaps) {
 }
 TEST(Robustness, HostileEightBitBitmaps) {
   run_cases(8, base_seed() + 2, case_count());
+}
+
+TEST(CheckProperty, NoFindingMeansTheSpriteIsThePicture) {
+  check_property(base_seed() + 3, case_count() / 5);
 }
 
 }  // namespace
