@@ -69,7 +69,7 @@ if(QUORVEL_WEB)
   if(QUORVEL_CHROMIUM)
     set(browser_tests ${PROJECT_SOURCE_DIR}/tests/browser)
     add_test(NAME browser.npm_ci
-      COMMAND sh -c "test -d node_modules/playwright-core || npm ci --no-audit --no-fund"
+      COMMAND sh -c "test -d node_modules/playwright-core -a -d node_modules/@axe-core/playwright || npm ci --no-audit --no-fund"
       WORKING_DIRECTORY ${browser_tests})
     add_test(NAME browser.page_converts_like_the_program
       COMMAND node --test ${browser_tests}/page_test.mjs)

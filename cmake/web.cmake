@@ -22,8 +22,8 @@ if(EMSCRIPTEN)
     add_custom_command(TARGET ${program} POST_BUILD COMMAND chmod 755 $<TARGET_FILE:${program}>)
   endforeach()
 
-  add_executable(quorvel_page src/driver/main.cpp)
-  target_link_libraries(quorvel_page PRIVATE quorvel_core)
+  add_executable(quorvel_page src/check/page_main.cpp)
+  target_link_libraries(quorvel_page PRIVATE quorvel_checks)
   set_target_properties(quorvel_page PROPERTIES SUFFIX .js)
   target_link_options(quorvel_page PRIVATE ${wasm_options} -sENVIRONMENT=worker -sMODULARIZE=1
     -sEXPORT_NAME=createQuorvel -sINVOKE_RUN=0 -sEXPORTED_RUNTIME_METHODS=callMain,FS

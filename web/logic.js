@@ -51,23 +51,24 @@
     return [program, ...words.map(shellWord)].join(' ');
   }
 
-  function hexRow(bytes, at) {
-    const row = Array.from(bytes.subarray(at, at + 16), (b) => b.toString(16).padStart(2, '0'));
+  function hexRow(bytes, at, rowBytes) {
+    const row = Array.from(bytes.subarray(at, at + rowBytes), (b) => b.toString(16).padStart(2, '0'));
     return at.toString(16).padStart(8, '0') + ': ' + row.join(' ');
   }
 
-  // The bytes as hex rows of 16; of a long output only its head and its tail,
-  // so that the text stays small whatever was written.
-  function hexDump(bytes, headRows = 256, tailRows = 16) {
-    const rows = Math.ceil(bytes.length / 16);
+  // The bytes as hex rows (16 bytes a row, or fewer on a narrow screen); of a
+  // long output only its head and its tail, so that the text stays small
+  // whatever was written.
+  function hexDump(bytes, rowBytes = 16, headRows = 256, tailRows = 16) {
+    const rows = Math.ceil(bytes.length / rowBytes);
     const lines = [];
     for (let row = 0; row < rows; ++row) {
       if (row === headRows && rows > headRows + tailRows) {
-        const skipped = (rows - tailRows - headRows) * 16;
+        const skipped = (rows - tailRows - headRows) * rowBytes;
         lines.push(`… ${skipped.toLocaleString('en')} bytes not shown …`);
         row = rows - tailRows;
       }
-      lines.push(hexRow(bytes, row * 16));
+      lines.push(hexRow(bytes, row * rowBytes, rowBytes));
     }
     return lines.join('\n');
   }
@@ -118,8 +119,104 @@
     return rows;
   }
 
+  // What each sprite code shows on a C64: the colour register it selects.
+  const multicolourRegisters = [
+    { id: 'background', name: 'background', address: '$D021' },
+    { id: 'multicolour1', name: 'multicolour 1', address: '$D025' },
+    { id: 'spritecolour', name: 'sprite colour', address: '$D027+n' },
+    { id: 'multicolour2', name: 'multicolour 2', address: '$D026' },
+  ];
+  const hiresRegisters = [multicolourRegisters[0], multicolourRegisters[2]];
+
+  function registers(hires) {
+    return hires ? hiresRegisters : multicolourRegisters;
+  }
+
+  // The lines of quorvel-colours: "CODE KIND" for each colour argument.
+  function parseColours(text) {
+    return text.split('\n').filter(Boolean).map((line) => {
+      const [code, kind] = line.split(' ');
+      return { code: Number(code), kind };
+    });
+  }
+
+  // One row for each palette index the sprite can use: its colour in the
+  // bitmap, the colour argument that maps it, the code that gives, and the
+  // C64 register that code selects (none for a code above 3).
+  function mappingRows(hires, palette, settings, colours) {
+    return Array.from({ length: hires ? 2 : 4 }, (_, index) => {
+      const { code, kind } = colours[index];
+      const shown = hires ? (code === 0 ? 0 : 1) : code;
+      return {
+        index, bitmapColour: palette[index] || null, argument: `Colour ${index + 1}`,
+        text: settings[index + 2], code, kind, register: registers(hires)[shown] || null,
+      };
+    });
+  }
+
+  // The checker's lines for `name`, as { kind, message }.
+  function findings(text, name) {
+    return text.split('\n').filter(Boolean).map((line) => {
+      const rest = line.startsWith(name + ': ') ? line.slice(name.length + 2) : line;
+      const [, kind, message] = rest.match(/^(warning|error): (.*)$/) || [null, 'warning', rest];
+      return { kind, message };
+    });
+  }
+
+  // The palette indices a 4-bit or 8-bit picture uses, in ascending order.
+  function usedIndices(header) {
+    const used = new Set();
+    for (let y = 0; y < Math.abs(header.height); ++y)
+      for (let x = 0; x < header.width; ++x) {
+        const index = header.index(x, y);
+        if (index !== null) used.add(index);
+      }
+    return [...used].sort((a, b) => a - b);
+  }
+
+  // A copy of a picture that uses at most four palette indices, some above 3,
+  // with those moved to the indices of 0 to 3 that are free, their palette
+  // entries with them (swapped), so that every pixel keeps its colour; null
+  // when there is nothing to move or more than four to move.
+  function movedToFirstFour(bytes) {
+    const header = readBitmap(bytes);
+    if (!header || !header.index || header.bits === 1) return null;
+    const used = usedIndices(header);
+    if (used.length > 4 || used.every((index) => index <= 3)) return null;
+    const free = [0, 1, 2, 3].filter((index) => !used.includes(index));
+    const moved = used.filter((index) => index > 3).map((index) => [index, free.shift()]);
+    const order = Array.from({ length: 1 << header.bits }, (_, i) => i);  // old index at each place
+    for (const [from, to] of moved) [order[to], order[from]] = [order[from], order[to]];
+    const newIndex = [];
+    order.forEach((old, place) => { newIndex[old] = place; });
+    const copy = Uint8Array.from(bytes);
+    const paletteAt = 14 + header.size;
+    order.forEach((old, place) => {
+      const from = paletteAt + 4 * old, to = paletteAt + 4 * place;
+      if (to + 4 <= header.offset && from + 4 <= header.offset) copy.set(bytes.subarray(from, from + 4), to);
+    });
+    const stride = Math.ceil(header.width * header.bits / 32) * 4;
+    const perByte = 8 / header.bits;
+    for (let row = 0; row < Math.abs(header.height); ++row)
+      for (let x = 0; x < header.width; ++x) {
+        const at = header.offset + row * stride + Math.floor(x / perByte);
+        if (at >= copy.length) continue;
+        const shift = 8 - header.bits - (x % perByte) * header.bits;
+        const mask = ((1 << header.bits) - 1) << shift;
+        const index = (bytes[at] & mask) >> shift;
+        copy[at] = (copy[at] & ~mask) | (newIndex[index] << shift);
+      }
+    return { bytes: copy, moved };
+  }
+
+  // Black or white, whichever reads better on a colour "rgb(r,g,b)".
+  function inkOn(colour) {
+    const [r, g, b] = (colour.match(/\d+/g) || [0, 0, 0]).map(Number);
+    return 0.299 * r + 0.587 * g + 0.114 * b > 140 ? '#000' : '#fff';
+  }
+
   Object.assign(exports, {
     c64Colours, maxTextBytes, noAddress, outputName, shellWord, commandLine, hexDump, readBitmap,
-    spriteCodes,
+    spriteCodes, registers, parseColours, mappingRows, findings, usedIndices, movedToFirstFour, inkOn,
   });
 })(typeof module === 'object' ? module.exports : (self.QuorvelLogic = {}));

@@ -1,5 +1,7 @@
-// The page's worker: runs the program, its main with the eight arguments, on a
-// bitmap in memory, and hands back the console bytes, the status and the output.
+// The page's worker: runs the program on a bitmap in memory, three times
+// over: as quorvel-colours (the code of each colour argument), quorvel-check
+// (the findings) and quorvel (the conversion), and hands back what each
+// printed, its status and the output file.
 // Messages each way carry a type: load, run; ready, progress, result, failure.
 let wasmBinary = null;
 
@@ -12,7 +14,7 @@ onmessage = (event) => {
     wasmBinary = event.data.wasm;
     postMessage({ type: 'ready' });
   } else if (event.data.type === 'run') {
-    run(event.data).then((result) => postMessage({ type: 'result', ...result }),
+    runAll(event.data).then((result) => postMessage({ type: 'result', ...result }),
       (thrown) => postMessage({ type: 'failure', reason: String(thrown) }));
   }
 };
@@ -33,33 +35,41 @@ function watchOutput(module, outname) {
   };
 }
 
-async function run({ inname, outname, bitmap, settings }) {
-  const consoleBytes = [];
-  const errorBytes = [];
+// One run of the program as `program`, in a fresh instance.
+async function runProgram(program, args, { inname, bitmap, outname }) {
+  const stdout = [];
+  const stderr = [];
   const module = await createQuorvel({
     wasmBinary,
-    thisProgram: 'quorvel',
-    stdout: (byte) => byte !== null && consoleBytes.push(byte),
-    stderr: (byte) => byte !== null && errorBytes.push(byte),
+    thisProgram: program,
+    stdout: (byte) => byte !== null && stdout.push(byte),
+    stderr: (byte) => byte !== null && stderr.push(byte),
     preRun: [(m) => {
       m.FS.mkdirTree(folder);
       m.FS.chdir(folder);
-      m.FS.writeFile(inname, bitmap);
-      watchOutput(m, outname);
+      if (bitmap) m.FS.writeFile(inname, bitmap);
+      if (outname !== undefined) watchOutput(m, outname);
     }],
   });
   let status;
   try {
-    status = module.callMain([inname, outname, ...settings]);
+    status = module.callMain(args);
   } catch (thrown) {
     if (!thrown || thrown.name !== 'ExitStatus') throw thrown;
     status = thrown.status;
   }
-  const written = outname !== '' && module.FS.analyzePath(outname).exists;
+  const written = outname && module.FS.analyzePath(outname).exists;
   return {
     status,
-    console: new Uint8Array(consoleBytes),
-    error: new Uint8Array(errorBytes),
+    console: new Uint8Array(stdout),
+    error: new Uint8Array(stderr),
     output: written ? module.FS.readFile(outname) : null,
   };
+}
+
+async function runAll({ inname, outname, bitmap, settings }) {
+  const colours = await runProgram('quorvel-colours', settings.slice(2), {});
+  const check = await runProgram('quorvel-check', [inname, outname, ...settings], { inname, bitmap });
+  const conversion = await runProgram('quorvel', [inname, outname, ...settings], { inname, bitmap, outname });
+  return { colours: new TextDecoder().decode(colours.console), check, ...conversion };
 }

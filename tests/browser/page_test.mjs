@@ -1,7 +1,9 @@
 // The page in Debian's Chromium: opened alone from disk, it converts bitmaps to
 // the native program's bytes and console lines, draws the bitmap and the
-// sprite as those bytes say, refuses what the program refuses, and a long run
-// can be cancelled. No request leaves the page.
+// sprite as those bytes say, shows which palette index lands in which C64
+// register and what the checker finds, fixes a picture in the C64 palette,
+// never shows a result of other inputs, is accessible at a desktop's and a
+// phone's width, and a long run can be cancelled. No request leaves the page.
 // Usage: node --test page_test.mjs (QUORVEL_PAGE, QUORVEL_NATIVE, QUORVEL_EXAMPLES set;
 // QUORVEL_SCREENSHOT: where to save a picture of the page with the balloon).
 import { test } from 'node:test';
@@ -11,6 +13,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
+import AxeBuilder from '@axe-core/playwright';
 
 const page_file = process.env.QUORVEL_PAGE;
 const native = process.env.QUORVEL_NATIVE;
@@ -58,6 +61,16 @@ const cases = [
   { name: 'photo.bmp', bytes: header({ bits: 24, width: 24, height: 21 }), settings: standard },
   { name: 'short.bmp', bytes: balloon.subarray(0, 200), settings: ['none', '1', '0', '1', '2', '3'] },
 ];
+
+// The balloon drawn in the C64's palette: its indices 1, 2, 3 moved to 6, 7, 10
+// with their colours, so that the picture looks the same.
+function inC64Palette(bytes) {
+  const copy = Buffer.from(bytes);
+  const to = [0, 6, 7, 10];
+  for (let at = 118; at < copy.length; ++at) copy[at] = to[copy[at] >> 4] << 4 | to[copy[at] & 15];
+  for (let index = 1; index < 4; ++index) bytes.copy(copy, 54 + 4 * to[index], 54 + 4 * index, 58 + 4 * index);
+  return copy;
+}
 
 const defaultOutname = (c) => c.name.replace(/\.bmp$/, '') + (c.settings[0] === 'none' ? '.spr' : '.prg');
 
@@ -114,13 +127,15 @@ async function spriteMatches(page, output, startaddress, hires, label) {
     assert.deepEqual(drawn[i], spriteColour(sprite, hires, (px - 5) / 10, (py - 5) / 10), `${label}: sprite pixel ${i}`));
 }
 
+// The right-hand pixel of each pair (the left-hand one is drawn faded), away
+// from its digit and its mark.
 async function bitmapViewMatches(page, bytes, label) {
   const cell = 24;  // 720 / 24 pixels, at most 24
   const points = [];
-  for (let y = 0; y < 21; ++y) for (let x = 0; x < 24; ++x) points.push([x * cell + 1, y * cell + 1]);
+  for (let y = 0; y < 21; ++y) for (let x = 1; x < 24; x += 2) points.push([x * cell + 4, y * cell + 4]);
   const drawn = await canvasPixels(page, 'bitmap-view', points);
   points.forEach(([px, py], i) =>
-    assert.deepEqual(drawn[i], bitmapColour(bytes, (px - 1) / cell, (py - 1) / cell), `${label}: bitmap pixel ${i}`));
+    assert.deepEqual(drawn[i], bitmapColour(bytes, (px - 4) / cell, (py - 4) / cell), `${label}: bitmap pixel ${i}`));
 }
 
 async function pickAndFill(page, { name, bytes, settings }) {
@@ -129,6 +144,7 @@ async function pickAndFill(page, { name, bytes, settings }) {
   for (const [i, label] of labels.entries()) await page.getByLabel(label, { exact: true }).fill(settings[i]);
 }
 
+// Picking and typing convert by themselves; Convert converts once more.
 async function convert(page, c) {
   await pickAndFill(page, c);
   await page.getByRole('button', { name: 'Convert' }).click();
@@ -145,12 +161,25 @@ async function sameAsNative(page, c, outname, expected) {
   const label = `${c.name} ${c.settings.join(' ')}`;
   assert.equal(await page.locator('#console').textContent(), expected.console, label);
   assert.match(await page.locator('#status').textContent(), new RegExp(`^Exit status ${expected.status}: `), label);
-  assert.equal(await page.getByRole('link', { name: 'Download' }).isVisible(), expected.output !== null, label);
+  assert.equal(await page.locator('#download').isVisible(), expected.output !== null, label);
   if (expected.output === null) return;
-  const [download] = await Promise.all([page.waitForEvent('download'),
-                                        page.getByRole('link', { name: 'Download' }).click()]);
-  assert.equal(download.suggestedFilename(), outname, label);
-  assert.deepEqual(fs.readFileSync(await download.path()), expected.output, label);
+  assert.equal(await page.locator('#download').textContent(), `Download ${outname}`, label);
+  assert.deepEqual(await download(page, '#download'), expected.output, label);
+}
+
+async function download(page, selector) {
+  const [file] = await Promise.all([page.waitForEvent('download'), page.locator(selector).click()]);
+  return fs.readFileSync(await file.path());
+}
+
+// The findings the page shows, as the checker's messages.
+async function shownFindings(page) {
+  return (await page.locator('#findings li').allTextContents()).map((text) => text.replace(/^(Warning|Refused): /, ''));
+}
+
+async function noAccessibilityViolations(page, label) {
+  const { violations } = await new AxeBuilder({ page }).analyze();
+  assert.deepEqual(violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(' ')}`), [], label);
 }
 
 test('the page converts as the program does, refuses what it refuses, and cancels', async () => {
@@ -170,7 +199,7 @@ test('the page converts as the program does, refuses what it refuses, and cancel
 });
 
 async function checkPage(browser, folder, alone) {
-  const context = await browser.newContext({ acceptDownloads: true });
+  const context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1280, height: 900 } });
   const page = await context.newPage();
   const requests = [];
   page.on('request', (request) => {
@@ -182,6 +211,7 @@ async function checkPage(browser, folder, alone) {
   await page.goto('file://' + alone);
   await page.locator('body[data-ready=true]').waitFor();
   const ready = Date.now() - opened;
+  assert.equal(await page.locator('canvas:visible').count(), 0, 'no empty canvas before a bitmap');
 
   const times = [];
   for (const c of cases) {
@@ -199,34 +229,73 @@ async function checkPage(browser, folder, alone) {
     if (c.name === 'wide.bmp') {
       assert.match(await page.locator('#hexdump').textContent(), /… [\d,]+ bytes not shown …/, label);
     }
-    if (c === cases[0] && process.env.QUORVEL_SCREENSHOT)
-      await page.screenshot({ path: process.env.QUORVEL_SCREENSHOT, fullPage: true });
+    if (c.name === 'smiley.bmp') {  // hires: two mapping rows, two registers
+      assert.equal(await page.locator('#mapping tbody tr').count(), 2, label);
+      assert.equal(await page.locator('#registers select:visible').count(), 2, label);
+      assert.match(await page.locator('#bitmap-note').textContent(), /1 bit a pixel/, label);
+    }
+    if (c === cases[0]) {
+      // One row for each index: its argument, its code and the register it selects.
+      const rows = await page.locator('#mapping tbody tr').allInnerTexts();
+      assert.equal(rows.length, 4, label);
+      assert.match(rows[1], /Colour 2 = 1[\s\S]*multicolour 1 \(\$D025\)[\s\S]*light red/, label);
+      assert.match(rows[2], /sprite colour \(\$D027\+n\)/, label);
+      assert.deepEqual(await shownFindings(page), [], label);
+      assert.match(await page.locator('#status').textContent(), /written completely/, label);
+      await noAccessibilityViolations(page, 'at 1280 px');
+      if (process.env.QUORVEL_SCREENSHOT) {  // the arguments, the colour panel and the result
+        const bottom = await page.locator('#command').evaluate((node) => node.getBoundingClientRect().bottom + scrollY);
+        await page.screenshot({ path: process.env.QUORVEL_SCREENSHOT, fullPage: true,
+                                clip: { x: 0, y: 0, width: 1280, height: Math.ceil(bottom) + 16 } });
+      }
+    }
   }
 
-  // The settings of the click count, whatever is typed while the bitmap is read.
-  const first = cases[0];
-  await pickAndFill(page, first);
-  await page.evaluate(() => {
-    document.getElementById('convert').click();
-    const address = document.getElementById('startaddress');
-    address.value = 'none';
-    address.dispatchEvent(new Event('input'));
-  });
+  // A picture in the C64's palette: said, with the fix, and the fixed copy
+  // converts to the sprite the picture shows, as the native program does.
+  const c64 = { name: 'c64.bmp', bytes: inC64Palette(balloon), settings: standard };
+  await convert(page, c64);
+  assert.match((await shownFindings(page))[0], /^Palette indices 6, 7, 10 are used/);
+  assert.match(await page.locator('#status').textContent(), /differs from the picture/);
+  await page.getByRole('button', { name: 'Move the colours to indices 0 to 3' }).click();
+  await page.locator('#fixed').waitFor();
   await waitForResult(page);
-  await sameAsNative(page, first, 'balloon.prg', runNative(first, 'balloon.prg'));
+  const fixed = await download(page, '#fixed-download');
+  const fixedRun = { name: 'c64-indexed.bmp', bytes: fixed, settings: standard };
+  assert.deepEqual(runNative(fixedRun, 'c64-indexed.prg').output, runNative(cases[0], 'balloon.prg').output,
+                   'the fixed copy converts to the balloon\'s sprite');
+  await sameAsNative(page, fixedRun, 'c64-indexed.prg', runNative(fixedRun, 'c64-indexed.prg'));
+  assert.deepEqual(await shownFindings(page), []);
+  assert.match(await page.locator('#command').innerText(), /^quorvel c64-indexed.bmp c64-indexed.prg /);
+
+  // Nothing of the bitmap before stays on screen once another is picked or
+  // an argument changes; the result shown is always of the inputs shown.
+  await convert(page, cases[0]);
+  await page.getByLabel('Bitmap', { exact: true }).setInputFiles({ name: 'smiley.bmp', mimeType: 'image/bmp', buffer: example('smiley.bmp') });
+  assert.doesNotMatch(await page.locator('#console').textContent(), /balloon/);
+  assert.equal(await page.locator('#download').isVisible(), false);
+  await waitForResult(page);
+  await convert(page, cases[0]);
+  await page.getByLabel('Start address', { exact: true }).fill('none');
+  assert.equal(await page.locator('#status').textContent(), '');
+  await waitForResult(page);
+  const none = { ...cases[0], settings: ['none', ...standard.slice(1)] };
+  await sameAsNative(page, none, 'balloon.spr', runNative(none, 'balloon.spr'));
 
   // Enter twice on Convert converts once and never cancels.
-  await pickAndFill(page, first);
+  await convert(page, cases[0]);
   await page.getByRole('button', { name: 'Convert' }).focus();
   await page.keyboard.press('Enter');
   await page.keyboard.press('Enter');
   await waitForResult(page);
   assert.match(await page.locator('#status').textContent(), /^Exit status 0: /);
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'result', 'focus on the result');
 
   // A bitmap changed on disk after it was picked: said, and Convert comes back.
   const onDisk = path.join(folder, 'changing.bmp');
   fs.writeFileSync(onDisk, balloon);
   await page.getByLabel('Bitmap', { exact: true }).setInputFiles(onDisk);
+  await waitForResult(page);
   fs.writeFileSync(onDisk, Buffer.concat([balloon, balloon]));
   await page.getByRole('button', { name: 'Convert' }).click();
   await page.locator('#progress').filter({ hasText: 'could not be read' }).waitFor();
@@ -237,15 +306,21 @@ async function checkPage(browser, folder, alone) {
   const huge = { name: 'huge.bmp', bytes: header({ bits: 4, width: 65536, height: 32768, offset: 2147483647 }),
                  settings: ['none', '0', '0', '1', '2', '3'] };
   await pickAndFill(page, huge);
-  await page.getByRole('button', { name: 'Convert' }).click();
   await page.locator('#progress').filter({ hasText: 'bytes written' }).waitFor({ timeout: 60000 });
   await page.getByRole('button', { name: 'Cancel' }).click();
   assert.equal(await page.getByRole('button', { name: 'Convert' }).getAttribute('aria-disabled'), 'false');
   assert.equal(await page.locator('#progress').textContent(), 'Cancelled.');
   await page.waitForTimeout(1500);
   assert.equal(await page.locator('#progress').textContent(), 'Cancelled.', 'the cancelled run went on');
-  await convert(page, first);
-  await sameAsNative(page, first, 'balloon.prg', runNative(first, 'balloon.prg'));
+  await convert(page, cases[0]);
+  await sameAsNative(page, cases[0], 'balloon.prg', runNative(cases[0], 'balloon.prg'));
+
+  // A phone's width: nothing but the hex dump scrolls sideways, 8 bytes a row.
+  await page.setViewportSize({ width: 390, height: 844 });
+  await convert(page, c64);
+  assert.ok(await page.evaluate(() => document.documentElement.scrollWidth) <= 390, 'the page scrolls sideways');
+  assert.match(await page.locator('#hexdump').textContent(), /^00000000: (\S\S ){7}\S\S\n/);
+  await noAccessibilityViolations(page, 'at 390 px');
 
   assert.deepEqual(requests, [], 'the page made no network request');
   assert.deepEqual(errors, [], 'no script error');

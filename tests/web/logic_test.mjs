@@ -107,3 +107,19 @@ test('a trap is reported with the fault number of its kind', () => {
   for (const [thrown, number] of cases)
     assert.equal(vm.runInContext(`quorvelFaultNumber(${thrown})`, context), number, thrown);
 });
+
+test('moving four colours to indices 0 to 3 keeps every pixel\'s colour', () => {
+  const bytes = bitmap({});
+  bytes.set([0x06, 0x70, 0xa0, 0x06], 54 + 64);  // the bottom row: indices 0, 6, 7, 0, 10, 0, 0, 6
+  bytes.fill(0, 54 + 64 + 4);  // the top row: index 0
+  for (let index = 0; index < 16; ++index) bytes.set([index, 2 * index, 3 * index, 0], 54 + 4 * index);
+  const before = logic.readBitmap(bytes);
+  const { bytes: moved, moved: pairs } = logic.movedToFirstFour(bytes);
+  const after = logic.readBitmap(moved);
+  assert.deepEqual(pairs, [[6, 1], [7, 2], [10, 3]]);
+  for (let x = 0; x < 8; ++x) {
+    assert.ok(after.index(x, 1) <= 3);
+    assert.equal(after.palette[after.index(x, 1)], before.palette[before.index(x, 1)], `pixel ${x}`);
+  }
+  assert.equal(logic.movedToFirstFour(moved), null, 'nothing left to move');
+});

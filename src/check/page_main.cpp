@@ -1,0 +1,36 @@
+// The page's one WebAssembly program, so that the page carries one module:
+// quorvel-check when started by that name; quorvel-colours, which prints the
+// code each colour argument gives, as the converter reads it, for the page's
+// colour panel; otherwise the converter.
+#include <string>
+#include <string_view>
+
+#include "check/program.hpp"
+#include "driver/driver.hpp"
+#include "services/console.hpp"
+#include "services/platform/platform.hpp"
+
+namespace {
+
+// One line a colour argument: its code, and whether it is a number as written
+// (number, negative, not-a-number or too-large).
+int print_colours(int argc, char** argv) {
+  constexpr const char* kinds[] = {"number", "negative", "not-a-number", "too-large"};
+  std::string lines;
+  for (int i = 1; i < argc; ++i)
+    lines += std::to_string(colour_number(argv[i])) + " " + kinds[read_colour(argv[i]).kind] + "\n";
+  return platform::write_console(platform::standard_output(), lines.data(), lines.size()) ? 0 : 1;
+}
+
+bool started_as(char** argv, std::string_view name) {
+  return std::string_view(argv[0]).ends_with(name);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 0 && started_as(argv, "quorvel-check")) return run_check(argc, argv);
+  if (argc > 0 && started_as(argv, "quorvel-colours")) return print_colours(argc, argv);
+  run_program(argc, argv);
+  normal_end();
+}
