@@ -18,10 +18,8 @@ set(example_files FILES_MATCHING PATTERN "*.bmp" PATTERN "*.asm" PATTERN "Makefi
 # The .zip and the static programs' tarballs hold one flat folder.
 if(WIN32 OR QUORVEL_STATIC)
   install(TARGETS quorvel quorvel-check RUNTIME DESTINATION .)
-  install(FILES README.md CHANGELOG.md LICENSE ${QUORVEL_PAGE} DESTINATION .)
-  if(QUORVEL_STATIC)
-    install(FILES quorvel.1 quorvel-check.1 DESTINATION .)
-  endif()
+  install(FILES README.md CHANGELOG.md LICENSE quorvel.1 quorvel-check.1 ${QUORVEL_PAGE}
+          DESTINATION .)
   # Beside the README, so that its picture links work where it is installed.
   install(DIRECTORY docs/ DESTINATION docs FILES_MATCHING PATTERN "*.png" PATTERN "*.md")
   install(DIRECTORY examples/ DESTINATION examples ${example_files})

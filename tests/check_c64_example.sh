@@ -7,7 +7,7 @@ quorvel=$1 examples=$2 work=$3
 rm -rf "$work" && mkdir -p "$work/c64"
 cp "$examples/balloon.bmp" "$work/"
 cp "$examples/c64/Makefile" "$examples/c64/balloon-demo.asm" "$work/c64/"
-make -s -C "$work/c64" QUORVEL="$quorvel" >/dev/null
+make -s -C "$work/c64" QUORVEL="$quorvel" QUORVEL_CHECK="$(dirname "$quorvel")/quorvel-check" >/dev/null
 prg=$work/c64/balloon-demo.prg
 # lda #block; sta $07f8
 block=$(od -An -tx1 -v "$prg" | tr -d '\n' | grep -o 'a9 [0-9a-f]* 8d f8 07' | cut -d' ' -f2)

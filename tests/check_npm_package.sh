@@ -1,17 +1,31 @@
 #!/bin/sh
-# Installs the npm package globally (into a folder of its own) and converts
-# the balloon with the command it gives, from another folder: the same bytes
-# and console lines as the native program's.
+# Installs the npm package globally (into a prefix of its own) and follows the
+# README from another folder: copies the examples out of the package,
+# converts the balloon with the command it gives (the native program's bytes
+# and console lines), checks it with quorvel-check, builds the C64 example
+# (with acme, when installed), and finds the manual pages with man (when
+# installed) under the prefix's share/man.
 # Arguments: the package, the native program, the examples folder, a work folder.
 set -eu
 package=$1 native=$2 examples=$3 work=$4
 rm -rf "$work" && mkdir -p "$work/prefix" "$work/elsewhere"
-npm_config_update_notifier=false npm install --global --offline --silent \
-  --prefix "$work/prefix" "$package"
+export npm_config_update_notifier=false npm_config_prefix="$work/prefix"
+npm install --global --offline --silent "$package"
+PATH="$work/prefix/bin:$PATH"
 cd "$work/elsewhere"
-cp "$examples/balloon.bmp" .
-"$work/prefix/bin/quorvel" balloon.bmp node.prg 2000 1 0 1 2 3 > node.txt
-"$native" balloon.bmp native.prg 2000 1 0 1 2 3 > native.txt
+cp -r "$(npm root -g)/quorvel/examples" .
+quorvel examples/balloon.bmp node.prg 2000 1 0 1 2 3 > node.txt
+"$native" examples/balloon.bmp native.prg 2000 1 0 1 2 3 > native.txt
 cmp node.prg native.prg
 sed 's/native.prg/node.prg/' native.txt | cmp - node.txt
-echo "the installed quorvel wrote the native program's $(wc -c < node.prg) bytes"
+quorvel-check examples/balloon.bmp node.prg 2000 1 0 1 2 3
+echo "the installed quorvel wrote the native program's $(wc -c < node.prg) bytes; quorvel-check found nothing"
+if command -v acme >/dev/null; then
+  make -s -C examples/c64 >/dev/null && test -s examples/c64/balloon-demo.prg
+  echo "the C64 example builds with the installed programs"
+fi
+for page in quorvel quorvel-check; do
+  test -e "$work/prefix/share/man/man1/$page.1"
+  if command -v man >/dev/null; then man -M "$work/prefix/share/man" -w "$page" >/dev/null; fi
+done
+echo "man finds quorvel(1) and quorvel-check(1) under $work/prefix/share/man"
