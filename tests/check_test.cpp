@@ -47,7 +47,10 @@ check::Arguments arguments(std::string startaddress, std::string zero_byte,
 
 const check::Arguments standard = arguments("2000", "1", {"0", "1", "2", "3"});
 
-std::string all_messages(const std::vector<check::Finding>& findings) {
+// Every finding about the picture and the arguments, one "kind: message" a line.
+std::string all_messages(const Bytes& bitmap, const check::Arguments& given) {
+  std::vector<check::Finding> findings = check::check_picture(bitmap);
+  for (check::Finding& finding : check::check_arguments(bitmap, given)) findings.push_back(finding);
   std::string text;
   for (const check::Finding& finding : findings)
     text += std::string(finding.refused ? "error: " : "warning: ") + finding.message + "\n";
@@ -186,10 +189,7 @@ TEST(Check, EveryTrapHasAFindingThatSaysWhatToDo) {
        {"error: the pixel data is said to start at -10"}},
   };
   for (const auto& c : cases) {
-    std::vector<check::Finding> findings = check::check_picture(c.bitmap);
-    for (check::Finding& finding : check::check_arguments(c.bitmap, c.given))
-      findings.push_back(finding);
-    std::string text = all_messages(findings);
+    std::string text = all_messages(c.bitmap, c.given);
     std::size_t at = 0;
     for (const std::string& part : c.expected) {
       std::size_t found = text.find(part, at);
@@ -228,10 +228,7 @@ TEST(Check, RightPicturesAndDocumentedArgumentsStaySilent) {
        standard},
   };
   for (const auto& c : cases) {
-    std::vector<check::Finding> findings = check::check_picture(c.bitmap);
-    for (check::Finding& finding : check::check_arguments(c.bitmap, c.given))
-      findings.push_back(finding);
-    EXPECT_EQ(all_messages(findings), "") << c.name;
+    EXPECT_EQ(all_messages(c.bitmap, c.given), "") << c.name;
   }
 }
 
