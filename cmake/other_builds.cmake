@@ -110,9 +110,10 @@ if(QUORVEL_OTHER_BUILDS)
       quorvel_other_build(static-${name} ${toolchain} -DQUORVEL_STATIC=ON)
       quorvel_end_to_end_against(static-${name} ${CMAKE_BINARY_DIR}/static-${name}/quorvel
         other-builds ENVIRONMENT_MODIFICATION QUORVEL_STATIC_PROGRAM=set:1)
+      quorvel_static_runner(${name} ${triplet} ${static_qemu} static_runner)
       set(empty_root_runner "")
-      if(NOT static_qemu STREQUAL "-")
-        set(empty_root_runner /usr/bin/${static_qemu})
+      if(static_runner)
+        set(empty_root_runner /usr/bin/${static_runner})
       endif()
       add_test(NAME static-${name}.runs_in_an_empty_root
         COMMAND sh ${PROJECT_SOURCE_DIR}/tests/check_empty_root.sh ${CMAKE_BINARY_DIR}/static-${name}/quorvel

@@ -27,3 +27,49 @@ function(quorvel_this_processor prefix)
   endforeach()
   message(FATAL_ERROR "cmake/processors.txt has no row for the processor ${CMAKE_SYSTEM_PROCESSOR}")
 endfunction()
+
+# The runner of a static program of the processor `name` on this machine: ""
+# when the machine runs it as it is, else its static qemu-user runner. That is
+# a fact of the machine (a 64-bit x86 kernel may lack 32-bit support, another
+# machine may hand foreign programs to qemu by itself), so it is found out once
+# by building a tiny static program with the processor's cross compiler and
+# running it. QUORVEL_RUNS_HERE_<name> set to ON or OFF overrides the probe.
+function(quorvel_static_runner name triplet static_qemu result_variable)
+  set(QUORVEL_RUNS_HERE_${name} AUTO CACHE STRING
+      "Whether static ${name} programs run on this machine as they are: AUTO (try one), ON or OFF")
+  set(choice ${QUORVEL_RUNS_HERE_${name}})
+  if(choice STREQUAL AUTO)
+    if(NOT DEFINED QUORVEL_PROBED_RUNS_HERE_${name})
+      quorvel_probe_static_program(${triplet} runs)
+      set(QUORVEL_PROBED_RUNS_HERE_${name} ${runs} CACHE INTERNAL "")
+      message(STATUS "Static ${name} programs run here as they are: ${runs}")
+    endif()
+    set(choice ${QUORVEL_PROBED_RUNS_HERE_${name}})
+  endif()
+  if(choice)
+    set(${result_variable} "" PARENT_SCOPE)
+  else()
+    set(${result_variable} ${static_qemu} PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Builds `int main() { return 0; }` statically with TRIPLET-g++ and runs it:
+# ON when it ran and ended with 0, OFF otherwise (no cross compiler included).
+function(quorvel_probe_static_program triplet result_variable)
+  set(${result_variable} OFF PARENT_SCOPE)
+  find_program(probe_compiler ${triplet}-g++ NO_CACHE)
+  if(NOT probe_compiler)
+    return()
+  endif()
+  set(folder ${CMAKE_BINARY_DIR}/runs-here/${triplet})
+  file(WRITE ${folder}/probe.cpp "int main() { return 0; }\n")
+  execute_process(COMMAND ${probe_compiler} -static -o ${folder}/probe ${folder}/probe.cpp
+                  RESULT_VARIABLE built OUTPUT_QUIET ERROR_QUIET)
+  if(NOT built EQUAL 0)
+    return()
+  endif()
+  execute_process(COMMAND ${folder}/probe RESULT_VARIABLE ran OUTPUT_QUIET ERROR_QUIET)
+  if(ran STREQUAL "0")
+    set(${result_variable} ON PARENT_SCOPE)
+  endif()
+endfunction()

@@ -9,8 +9,12 @@
 # stays a frame of its own), so that a report names the procedure that failed.
 if(EMSCRIPTEN)
   set(hosts ${PROJECT_SOURCE_DIR}/src/services/platform)
+  # Memory grows as a run needs it (the checker reads up to 64 MiB of a file),
+  # up to a ceiling far above any picture a sprite is made of; the hosts read
+  # the heap through emscripten's views, which a growth replaces.
   set(wasm_options -sEXIT_RUNTIME=1 -sUSE_OFFSET_CONVERTER=1 --profiling-funcs
-      "-sBINARYEN_EXTRA_PASSES=-ocimfs=0,-fimfs=0" --pre-js=${hosts}/wasm_host.js)
+      "-sBINARYEN_EXTRA_PASSES=-ocimfs=0,-fimfs=0" -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=1GB
+      --pre-js=${hosts}/wasm_host.js)
   # quorvel.js and quorvel-check.js: programs of their own for Node.js.
   foreach(program quorvel quorvel-check)
     set_target_properties(${program} PROPERTIES SUFFIX .js)
@@ -27,7 +31,7 @@ if(EMSCRIPTEN)
   set_target_properties(quorvel_page PROPERTIES SUFFIX .js)
   target_link_options(quorvel_page PRIVATE ${wasm_options} -sENVIRONMENT=worker -sMODULARIZE=1
     -sEXPORT_NAME=createQuorvel -sINVOKE_RUN=0 -sEXPORTED_RUNTIME_METHODS=callMain,FS
-    -sALLOW_MEMORY_GROWTH=1 --pre-js=${hosts}/page_host.js)
+    --pre-js=${hosts}/page_host.js)
   set_property(TARGET quorvel_page APPEND PROPERTY LINK_DEPENDS ${hosts}/wasm_host.js
                ${hosts}/page_host.js)
   # quorvel.html: the page with its style, its scripts and the module inside.

@@ -163,12 +163,13 @@ namespace {
 
 // Builds for other processors run under qemu-user with that processor's
 // libraries; the program's ELF header says which processor it is for. The
-// list comes from cmake/processors.txt.
+// list comes from cmake/processors.txt, with what the build found out about
+// this machine.
 struct ForeignProcessor {
   int elf_machine;
-  const char* qemu;
+  const char* qemu;         // the runner of its programs; "" where they run here
+  const char* static_qemu;  // the runner of its static programs; "" where they run here
   const char* triplet;
-  bool static_runs_here;  // a static program for it runs on this machine as it is
 };
 constexpr ForeignProcessor foreign_processors[] = {
 #include "foreign_processors.inc"
@@ -184,14 +185,17 @@ int elf_machine(const std::string& path) {
   return big_endian ? header[18] << 8 | header[19] : header[19] << 8 | header[18];
 }
 
-// A static program (QUORVEL_STATIC_PROGRAM set) may run here as it is (32-bit
-// x86 on x86-64); the rest of another processor's run under qemu-user.
+// A static program (QUORVEL_STATIC_PROGRAM set) has a runner of its own.
+const char* runner_of(const ForeignProcessor& processor) {
+  bool static_program = std::getenv("QUORVEL_STATIC_PROGRAM") != nullptr;
+  return static_program ? processor.static_qemu : processor.qemu;
+}
+
+// The processor of a program that does not run here as it is, or none.
 const ForeignProcessor* foreign_processor() {
   int machine = elf_machine(program_path());
-  bool static_program = std::getenv("QUORVEL_STATIC_PROGRAM") != nullptr;
   for (const ForeignProcessor& processor : foreign_processors)
-    if (processor.elf_machine == machine && !(static_program && processor.static_runs_here))
-      return &processor;
+    if (processor.elf_machine == machine && *runner_of(processor) != '\0') return &processor;
   return nullptr;
 }
 
@@ -203,7 +207,7 @@ std::vector<std::string> runner_prefix() {
 
   const ForeignProcessor* processor = foreign_processor();
   if (processor == nullptr) return {};
-  return {processor->qemu, "-L", std::string("/usr/") + processor->triplet};
+  return {runner_of(*processor), "-L", std::string("/usr/") + processor->triplet};
 }
 
 std::string tool_prefix() {
