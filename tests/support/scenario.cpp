@@ -1,6 +1,8 @@
 // What most end-to-end tests share: the standard picture, a conversion in a fresh folder, tools.
 #include "support/scenario.hpp"
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <stdexcept>
 
 namespace testing_support {
 
@@ -106,6 +109,29 @@ std::string program_for_other_users(const TempDir& folder) {
 int shell(const std::string& command) {
   int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The test holds both ends, so that nothing waits; once the pipe is empty
+// it lets go, and the reader's next read sees the end. A writer with nothing
+// to write stays until the test is done: the reader waits for data.
+Fifo::Fifo(const std::string& path, const Bytes& bytes, bool writer) {
+  if (mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+  if (!writer) return;
+  both_ends = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (both_ends < 0 ||
+      write(both_ends, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+    throw std::runtime_error("cannot fill the FIFO");
+  closer = std::thread([this, hold = bytes.empty()] {
+    int waiting = 1;
+    while (!done && (hold || waiting > 0) && ioctl(both_ends, FIONREAD, &waiting) == 0)
+      usleep(10000);
+    close(both_ends);
+  });
+}
+
+Fifo::~Fifo() {
+  done = true;
+  if (closer.joinable()) closer.join();
 }
 
 }  // namespace testing_support

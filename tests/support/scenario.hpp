@@ -2,7 +2,9 @@
 // conversion run in a fresh folder.
 #pragma once
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/bmp_builder.hpp"
@@ -61,6 +63,21 @@ std::string program_for_other_users(const TempDir& folder);
   if (!::testing_support::platform_can(capability)) {           \
     GTEST_SKIP() << "this platform cannot set up " #capability; \
   }
+
+// A named pipe (FIFO) as a program's input. With `bytes`, a writer has put
+// them in and stays until they have all been read, or until the test is done
+// with it (the reader then sees the end of the data): a pipe with a writer.
+// A writer without bytes stays until the test is done. Without a writer,
+// nobody writes.
+struct Fifo {
+  Fifo(const std::string& path, const Bytes& bytes = {}, bool writer = false);
+  ~Fifo();
+  Fifo(const Fifo&) = delete;
+  Fifo& operator=(const Fifo&) = delete;
+  int both_ends = -1;
+  std::thread closer;
+  std::atomic<bool> done{false};
+};
 
 // Runs a shell command; returns its exit status.
 int shell(const std::string& command);

@@ -8,6 +8,10 @@
 //   is refused (EILSEQ) instead of naming another file;
 // - a name part over 255 bytes fails, as natively; emscripten would cut it;
 // - seeking fails (ESPIPE) only where Linux refuses it: pipes, sockets, terminals;
+// - a FIFO as input never waits for a writer that is not there: emscripten
+//   drops O_NONBLOCK on its way to Node, so the host opens for reading without
+//   waiting itself, and a read that finds a writer but no data yet waits, as a
+//   pipe's does; with no writer the FIFO reads as empty, as natively;
 // - a standard output that was closed when Node started, and that Node filled
 //   with /dev/null, is closed again, so that writes to it fail, as natively;
 // - the device and inode behind a loop device, for the input-is-never-output rule;
@@ -107,6 +111,35 @@ function quorvelSystemPath(path) {
     return call.apply(quorvelFs, [quorvelSystemPath(path)].concat(rest));
   };
 });
+
+// Opens for reading only (the program's input) go without waiting; their
+// reads wait for data, a moment at a time, while a writer is there.
+var quorvelWaitingReads = new Set();
+var quorvelOpen = quorvelFs.openSync;
+quorvelFs.openSync = function (path, flags) {
+  var reading = typeof flags == 'number' && (flags & 3) === 0 && quorvelFs.constants.O_NONBLOCK;
+  if (!reading) return quorvelOpen.apply(quorvelFs, arguments);
+  var rest = Array.prototype.slice.call(arguments, 2);
+  var fd = quorvelOpen.apply(quorvelFs, [path, flags | quorvelFs.constants.O_NONBLOCK].concat(rest));
+  quorvelWaitingReads.add(fd);
+  return fd;
+};
+var quorvelRead = quorvelFs.readSync;
+quorvelFs.readSync = function (fd) {
+  for (;;) {
+    try {
+      return quorvelRead.apply(quorvelFs, arguments);
+    } catch (e) {
+      if (e.code !== 'EAGAIN' || !quorvelWaitingReads.has(fd)) throw e;
+      Atomics.wait(new Int32Array(new SharedArrayBuffer(4)), 0, 0, 2);
+    }
+  }
+};
+var quorvelClose = quorvelFs.closeSync;
+quorvelFs.closeSync = function (fd) {
+  quorvelWaitingReads.delete(fd);
+  return quorvelClose.apply(quorvelFs, arguments);
+};
 
 // Node put /dev/null, opened for reading and writing, on a standard
 // descriptor that was closed; a shell's redirection opens it write-only.

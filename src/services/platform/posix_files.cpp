@@ -109,14 +109,21 @@ Handle standard_error() {
   return standard_error_fd;
 }
 
+// A FIFO's open would wait for a writer, and so would each read while none is
+// there: it is opened without waiting, and then reads wait for data as a
+// pipe's do, unless no writer is there (the FIFO then reads as empty). A
+// terminal or other device reads as it always does.
 std::uint16_t open_existing_file(const std::string& name, Handle& handle) {
   int fd = -1;
   struct stat status;
-  if (std::uint16_t error = open_checked(platform_name(name), O_RDONLY, fd, status)) return error;
+  if (std::uint16_t error = open_checked(platform_name(name), O_RDONLY | O_NONBLOCK, fd, status))
+    return error;
   if (S_ISDIR(status.st_mode)) {
     close(fd);
     return exit_status::access_denied;
   }
+  bool waits = S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode);
+  if (waits && fcntl(fd, F_SETFL, O_RDONLY) != 0) return fail_open(fd, IoOperation::open);
   if (!take_lock(fd, status, LOCK_SH)) return fail_open(fd, IoOperation::open);
   handle = fd;
   return 0;
