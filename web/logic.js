@@ -154,6 +154,14 @@
     });
   }
 
+  // The sprite the program made, as its console says: 'hires', 'multicolour',
+  // or null when it converted nothing. The page never decides this itself.
+  function conversionMode(consoleText) {
+    if (consoleText.includes(': Converting it to a hires sprite\r\n')) return 'hires';
+    if (consoleText.includes(': Converting it to a multicolor sprite\r\n')) return 'multicolour';
+    return null;
+  }
+
   // The checker's lines for `name`, as { kind, message }.
   function findings(text, name) {
     return text.split('\n').filter(Boolean).map((line) => {
@@ -217,6 +225,7 @@
 
   Object.assign(exports, {
     c64Colours, maxTextBytes, noAddress, outputName, shellWord, commandLine, hexDump, readBitmap,
-    spriteCodes, registers, parseColours, mappingRows, findings, usedIndices, movedToFirstFour, inkOn,
+    spriteCodes, registers, parseColours, mappingRows, conversionMode, findings, usedIndices,
+    movedToFirstFour, inkOn,
   });
 })(typeof module === 'object' ? module.exports : (self.QuorvelLogic = {}));

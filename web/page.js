@@ -6,7 +6,7 @@
 
 const {
   c64Colours, noAddress, outputName, commandLine, hexDump, readBitmap, spriteCodes, registers,
-  parseColours, mappingRows, findings, movedToFirstFour, inkOn,
+  parseColours, mappingRows, conversionMode, findings, movedToFirstFour, inkOn,
 } = QuorvelLogic;
 
 // What an exit status of a run on this page means (the page runs the program
@@ -91,7 +91,6 @@ function startRun(explicit) {
     if (running !== run) return;  // cancelled, or another run started
     if (buffer) useBitmap(bitmap.name, new Uint8Array(buffer), bitmap.file);
     Object.assign(run, { bytes: bitmap.bytes, header: bitmap.header });
-    run.hires = run.header !== null && run.header.bits === 1;  // as the program decides
     const { inname, outname, settings: words } = run;
     worker.postMessage({ type: 'run', inname, outname, bitmap: run.bytes, settings: words });
   }, (error) => {
@@ -107,12 +106,14 @@ function convert(event) {
   if (!running) startRun(true);
 }
 
-// Every change converts again, a moment after the typing stops.
+// Every change converts again, a moment after the typing stops. No line says
+// done while no result is shown.
 function changed() {
   showCommand();
   clearTimeout(liveTimer);
   if (running) stopWorker();
   showResult(null);
+  $('progress').textContent = '';
   liveTimer = setTimeout(() => startRun(false), 150);
 }
 
@@ -139,7 +140,10 @@ function receive(message) {
   } else if (message.type === 'result' && running) {
     const run = running;
     setRunning(null);
-    showResult({ ...message, ...run });
+    // The mode is what the program read, whatever the page's own reader made of the file.
+    const mode = conversionMode(new TextDecoder().decode(message.console));
+    if (bitmap && bitmap.bytes === run.bytes) bitmap.mode = mode;
+    showResult({ ...message, ...run, hires: mode === 'hires' });
   }
 }
 
@@ -267,7 +271,8 @@ function swatch(colour, label) {
 // One row for each palette index the sprite uses: its colour in the bitmap,
 // the argument, the code, the C64 register and the colour chosen for it.
 function showMapping() {
-  const hires = bitmap && bitmap.header && bitmap.header.bits === 1;
+  // Between runs, the mode the program read in its last run of this bitmap.
+  const hires = shown ? shown.hires : Boolean(bitmap && bitmap.mode === 'hires');
   for (const register of registers(false))
     $(register.id).closest('.register').hidden = hires && register.id.startsWith('multicolour');
   const body = $('mapping').tBodies[0];
@@ -371,7 +376,8 @@ function markPixel(context, { x, y, cell, index, multicolour }) {
 }
 
 function useBitmap(name, bytes, file = null) {
-  bitmap = { name, bytes, header: readBitmap(bytes), file };
+  const mode = bitmap && bitmap.name === name ? bitmap.mode : null;  // until the program says
+  bitmap = { name, bytes, header: readBitmap(bytes), file, mode };
   showBitmap();
 }
 

@@ -123,3 +123,13 @@ test('moving four colours to indices 0 to 3 keeps every pixel\'s colour', () => 
   }
   assert.equal(logic.movedToFirstFour(moved), null, 'nothing left to move');
 });
+
+test('the sprite\'s mode is what the program says it made', () => {
+  const cases = [
+    ['Image is in 1 bit black/white mode: Converting it to a hires sprite\r\n', 'hires'],
+    ['Image is in 8 bit indexed colours mode: Converting it to a multicolor sprite\r\n', 'multicolour'],
+    ['load_header... ERROR: Cannot find BMP header. Aborting...\r\nClosing file...\r\n', null],
+    ['Opening file "Converting it to a hires sprite" for reading...\r\n', null],
+  ];
+  for (const [text, mode] of cases) assert.equal(logic.conversionMode(text), mode, text);
+});
