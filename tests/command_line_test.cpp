@@ -1,4 +1,5 @@
 // The command line, the console channel and the ways a run ends, through the real program.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "check/c64_palettes.hpp"
 #include "support/scenario.hpp"
 
 namespace {
@@ -157,17 +159,32 @@ TEST(RuntimeErrorReport, ProcessorFaultEndsWith216) {
 
 namespace {
 
+// A bitmap whose pixel data lies `distance` bytes into the file, with a hole
+// (that takes no disk space) before it.
+void write_far(const std::string& path, const Bytes& bitmap, std::int64_t distance) {
+  auto offset = static_cast<std::size_t>(bitmap[10] | bitmap[11] << 8);
+  Bytes head(bitmap.begin(), bitmap.begin() + static_cast<std::ptrdiff_t>(offset));
+  put_i32(head, at_bfOffBits, static_cast<std::int32_t>(distance));
+  write_file(path, head);
+  int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_EQ(pwrite(fd, bitmap.data() + offset, bitmap.size() - offset, distance),
+            static_cast<ssize_t>(bitmap.size() - offset));
+  close(fd);
+}
+
 // quorvel-check, the same build's companion: its statuses, its lines and the
 // names it reads, on every platform.
 TEST(CheckProgram, SaysWhatIsWrongInOneLineEachWithItsStatus) {
   const std::string one_colour =
       "warning: palette index 5 is used (504 pixels, the first at 0, 0); Quorvel reads indices 0 "
-      "to 3, the others become the background: save the picture with these colours at indices 0 "
-      "to 3 (README: \"Making a bitmap that converts\")\n";
+      "to 3, the others become the background: move each to an index of 0 to 3 that the picture "
+      "leaves free, with its palette entry: 5 to 0 (colour1 \"0\": code 0, the background) "
+      "(README: \"Making a bitmap that converts\")\n";
   const struct {
     std::vector<std::string> arguments;
     int status;
     std::string output, error;
+    Stream stream = Stream::capture;
   } cases[] = {
       {{"in.bmp", "out.prg", "$c000", "1", "0x1", "%10", "3", "0"}, 0, "", ""},
       {{"气球.bmp"}, 0, "", ""},
@@ -176,11 +193,22 @@ TEST(CheckProgram, SaysWhatIsWrongInOneLineEachWithItsStatus) {
       {{"none.bmp"}, 2, "", "quorvel-check: cannot read \"none.bmp\": there is no such file\n"},
       // more than the memory a WebAssembly program starts with
       {{"big.bmp"}, 1, "big.bmp: error: a picture of 0 bits a pixel", ""},
+      // the pixel data past the most the check reads: read where it lies
+      {{"far.bmp", "far.prg", "2000", "1", "0", "1", "2", "3"}, 0, "", ""},
+      {{"blue.bmp"},
+       0,
+       "blue.bmp: note: entry 6, C64 blue, becomes the background (code 0, $D021), as the picture "
+       "shows it\n",
+       ""},
+      // endless, and no BMP: told after two bytes
+      {{"/dev/zero"}, 1, "/dev/zero: error: the file is not a BMP file", ""},
+      {{"five.bmp"}, 2, "", "", Stream::device_full},
       {{"--version"}, 0, "quorvel-check " QUORVEL_RELEASE_VERSION "\n", ""},
       {{}, 2, "", "Usage: quorvel-check BITMAP\n"},
   };
   for (const auto& c : cases) {
     std::string name = c.arguments.empty() ? "" : c.arguments[0];
+    if (name == "/dev/zero" && testing_windows_build()) continue;  // no such device there
     TempDir folder;
     Bytes clean = encode_bmp({.bits = 4, .pixels = sprite_sized_pixels(4)});
     write_file(folder.file("in.bmp"), clean);
@@ -188,8 +216,18 @@ TEST(CheckProgram, SaysWhatIsWrongInOneLineEachWithItsStatus) {
     write_file(folder.file("five.bmp"),
                encode_bmp({.bits = 4, .pixels = PixelRows(21, std::vector<std::uint8_t>(24, 5))}));
     if (name == "big.bmp") write_file(folder.file("big.bmp"), "BM" + std::string(4 << 20, '\0'));
-    RunResult run =
-        run_program(c.arguments, {.working_directory = folder.path, .program = checker_path()});
+    if (name == "far.bmp") write_far(folder.file("far.bmp"), clean, std::int64_t{100} << 20);
+    if (name == "blue.bmp") {
+      std::vector<std::uint32_t> c64(c64::palettes[0].rgb.begin(), c64::palettes[0].rgb.end());
+      PixelRows pixels = sprite_sized_pixels(4);
+      for (auto& row : pixels)
+        std::replace(row.begin(), row.end(), std::uint8_t{0}, std::uint8_t{6});
+      write_file(folder.file("blue.bmp"),
+                 encode_bmp({.bits = 4, .pixels = pixels, .colours = c64}));
+    }
+    RunResult run = run_program(
+        c.arguments,
+        {.working_directory = folder.path, .output = c.stream, .program = checker_path()});
     EXPECT_EQ(run.status, c.status) << name;
     EXPECT_TRUE(run.output.starts_with(c.output) && (c.output.empty() == run.output.empty()))
         << name << ": " << run.output;

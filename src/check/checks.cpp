@@ -1,10 +1,12 @@
-// quorvel-check's checks over a bitmap's bytes and the argument texts.
+// quorvel-check's checks over what was read of a bitmap and the argument texts.
 #include "check/checks.hpp"
 
 #include <algorithm>
-#include <optional>
+#include <map>
 #include <set>
+#include <string_view>
 
+#include "check/c64_palettes.hpp"
 #include "driver/driver.hpp"
 #include "output/output.hpp"
 #include "services/text.hpp"
@@ -16,40 +18,71 @@ namespace {
 const std::string making = " (README: \"Making a bitmap that converts\")";
 const std::string colours_section = " (README: \"How colours become sprite bits\")";
 const std::string command_line_section = " (README: \"The command line\")";
+const std::string hires_section = " (README: \"Hires sprites\")";
+const std::string sheets_section = " (README: \"Many sprites\")";
 const std::string damaged =
     ": the file is damaged or cut short, save the picture again (README: \"Exit statuses\")";
 
-// A header field as the converter decodes it: little-endian, signed, bytes
-// past the end of the file counting as 0.
-std::int32_t field(const std::vector<std::uint8_t>& file, std::size_t offset, std::size_t size) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < size; ++i)
-    if (offset + i < file.size()) value |= std::uint32_t{file[offset + i]} << (8 * i);
-  if (size == 2) return static_cast<std::int16_t>(value);
-  return static_cast<std::int32_t>(value);
-}
+// The pixel data the check reads at most, whatever the header claims: far
+// more than any picture a sprite is made of.
+constexpr std::int64_t most_pixel_bytes = 64 << 20;
+
+const Arguments usual_arguments{"2000", "1", {"0", "1", "2", "3"}};
 
 struct Picture {
-  const std::vector<std::uint8_t>& file;
-  std::int32_t data_offset = field(file, 10, 4);
-  std::int32_t info_size = field(file, 14, 4);
-  std::int32_t width = field(file, 18, 4);
-  std::int32_t height = field(file, 22, 4);  // negative: stored top-down
-  std::int32_t bits = static_cast<std::uint16_t>(field(file, 28, 2));
-  std::int32_t compression = field(file, 30, 4);
+  const Bitmap& bitmap;
+
+  // A byte of the file, or -1 where the check holds none.
+  int byte(std::int64_t at) const {
+    if (at < 0) return -1;
+    if (at < static_cast<std::int64_t>(bitmap.head.size()))
+      return bitmap.head[static_cast<std::size_t>(at)];
+    std::int64_t in_pixels = at - bitmap.pixels_at;
+    if (in_pixels >= 0 && in_pixels < static_cast<std::int64_t>(bitmap.pixels.size()))
+      return bitmap.pixels[static_cast<std::size_t>(in_pixels)];
+    return -1;
+  }
+  // A header field as the converter decodes it: little-endian, signed, bytes
+  // past the end of the file counting as 0.
+  std::int32_t field(std::size_t offset, std::size_t size) const {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < size; ++i)
+      value |= static_cast<std::uint32_t>(std::max(0, byte(static_cast<std::int64_t>(offset + i))))
+               << (8 * i);
+    return static_cast<std::int32_t>(value);
+  }
+
+  std::int32_t data_offset = field(10, 4);
+  std::int32_t info_size = field(14, 4);
+  std::int32_t width = field(18, 4);
+  std::int32_t height = field(22, 4);  // negative: stored top-down
+  std::int32_t bits = field(28, 2);
+  std::int32_t compression = field(30, 4);
 
   std::int64_t rows() const { return height < 0 ? -std::int64_t{height} : height; }
   std::int64_t stride() const { return (std::int64_t{width} * bits + 31) / 32 * 4; }
   bool multicolour() const { return bits == 4 || bits == 8; }
+  bool signed_bm() const { return byte(0) == 'B' && byte(1) == 'M'; }
   // The palette index at (x, y) from the top left, read the standard way;
-  // -1 past the end of the file.
+  // -1 where the check holds no byte.
   int index(std::int64_t x, std::int64_t y) const {
     std::int64_t row = height > 0 ? rows() - 1 - y : y;
-    std::int64_t at = data_offset + row * stride() + x * bits / 8;
-    if (at < 0 || at >= static_cast<std::int64_t>(file.size())) return -1;
+    int value = byte(data_offset + row * stride() + x * bits / 8);
+    if (value < 0) return -1;
     int shift = 8 - bits - static_cast<int>(x * bits % 8);
-    return file[static_cast<std::size_t>(at)] >> shift & ((1 << bits) - 1);
+    return value >> shift & ((1 << bits) - 1);
   }
+  // A palette entry's colour as 0xRRGGBB, where the file has that entry.
+  std::optional<std::uint32_t> palette_colour(int entry) const {
+    std::int64_t at = 14 + std::int64_t{info_size} + 4 * std::int64_t{entry};
+    if (info_size < 12 || at + 4 > data_offset) return std::nullopt;
+    int blue = byte(at), green = byte(at + 1), red = byte(at + 2);
+    if (blue < 0 || green < 0 || red < 0) return std::nullopt;
+    return static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
+  }
+  // The bytes of the pixel data the converter reads: three of each of 21
+  // rows for a hires sprite (never the row padding), every row otherwise.
+  std::int64_t needed_end() const { return data_offset + (bits == 1 ? 83 : stride() * rows()); }
 };
 
 std::string position(std::int64_t x, std::int64_t y) {
@@ -60,162 +93,372 @@ std::string quoted(std::string_view text) {
   return "\"" + std::string(text) + "\"";
 }
 
+std::string plural(std::int64_t count, const std::string& one, const std::string& many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string list(const std::vector<std::string>& items, const std::string& between = ", ") {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : between) + item;
+  return text;
+}
+
+// What a code shows on a C64.
+std::string code_meaning(unsigned code) {
+  constexpr const char* meanings[] = {"the background", "multicolour 1", "the sprite colour",
+                                      "multicolour 2"};
+  return "code " + std::to_string(code) + (code <= 3 ? std::string(", ") + meanings[code] : "");
+}
+
 // What a file that is not a BMP looks like it is.
-std::string file_kind(const std::vector<std::uint8_t>& file) {
-  auto starts = [&file](std::string_view mark) {
-    return file.size() >= mark.size() &&
-           std::equal(mark.begin(), mark.end(), file.begin(), [](char c, std::uint8_t byte) {
-             return static_cast<std::uint8_t>(c) == byte;
-           });
+std::string file_kind(const Picture& picture) {
+  auto starts = [&picture](std::string_view mark) {
+    for (std::size_t i = 0; i < mark.size(); ++i)
+      if (picture.byte(static_cast<std::int64_t>(i)) != static_cast<std::uint8_t>(mark[i]))
+        return false;
+    return true;
   };
   if (starts("\x89PNG")) return "a PNG picture";
   if (starts("\xFF\xD8\xFF")) return "a JPEG picture";
   if (starts("GIF8")) return "a GIF picture";
-  if (file.empty()) return "empty";
+  if (picture.byte(0) < 0) return "empty";
   return "not a BMP file";
 }
 
 // What the converter refuses, in its order: signature, depth, compression.
 std::optional<Finding> refusal(const Picture& picture) {
-  const std::vector<std::uint8_t>& file = picture.file;
-  if (file.size() < 2 || file[0] != 'B' || file[1] != 'M')
-    return Finding{true, "the file is " + file_kind(file) +
-                             " (it does not start with \"BM\"); Quorvel refuses it: save the "
-                             "picture as an uncompressed BMP with a palette" +
-                             making};
+  if (!picture.signed_bm())
+    return Finding{Finding::error,
+                   "the file is " + file_kind(picture) +
+                       " (it does not start with \"BM\"); Quorvel refuses it: save the "
+                       "picture as an uncompressed BMP with a palette" +
+                       making};
   if (picture.info_size == 12)
-    return Finding{true,
+    return Finding{Finding::error,
                    "an OS/2 bitmap (a 12-byte header); Quorvel reads Windows BMP headers only: "
                    "save it as a Windows BMP (netpbm: ppmtobmp -windows)" +
                        making};
   std::int32_t bits = picture.bits;
   if (bits == 24 || bits == 32)
-    return Finding{true, "a " + std::to_string(bits) +
-                             "-bit picture, without a palette; Quorvel refuses it: save it with "
-                             "a palette of at most 16 colours, as a 4-bit BMP" +
-                             making};
+    return Finding{Finding::error,
+                   "a " + std::to_string(bits) +
+                       "-bit picture, without a palette; Quorvel refuses it: save it with a "
+                       "palette of at most 16 colours, as a 4-bit BMP, laid on its background "
+                       "colour where it is transparent" +
+                       making + ", or convert it as it is, by C64 colour, with quorvel-sheet" +
+                       sheets_section};
   if (bits != 1 && bits != 4 && bits != 8)
-    return Finding{true, "a picture of " + std::to_string(bits) +
-                             " bits a pixel; Quorvel takes 1, 4 or 8: save it as a 4-bit BMP "
-                             "with a palette, or 1-bit for a hires sprite" +
-                             making};
+    return Finding{Finding::error, "a picture of " + std::to_string(bits) +
+                                       " bits a pixel; Quorvel takes 1, 4 or 8: save it as a "
+                                       "4-bit BMP with a palette, or 1-bit for a hires sprite" +
+                                       making};
   if (picture.compression != 0)
-    return Finding{true,
+    return Finding{Finding::error,
                    "the pixels are compressed (RLE); Quorvel refuses compressed bitmaps: save "
                    "without compression (ImageMagick: -compress none; GIMP: Run-Length Encoded "
                    "off)" +
                        making};
   if (picture.data_offset < 0)
-    return Finding{true, "the pixel data is said to start at " +
-                             std::to_string(picture.data_offset) +
-                             ", before the file; Quorvel ends with status 131" + damaged};
+    return Finding{Finding::error, "the pixel data is said to start at " +
+                                       std::to_string(picture.data_offset) +
+                                       ", before the file; Quorvel ends with status 131" + damaged};
   return std::nullopt;
+}
+
+// The size, and what to do: a sheet of sprites or of an editor's cells is
+// converted with quorvel-sheet, anything else drawn again at 24 by 21.
+std::string size_advice(const Picture& picture) {
+  std::int64_t width = picture.width, rows = picture.rows();
+  std::string size =
+      "the picture is " + std::to_string(width) + " by " + std::to_string(rows) + " pixels";
+  if (width > 0 && rows > 0 && width % 24 == 0 && rows % 21 == 0)
+    return size + ", " + std::to_string(width / 24 * (rows / 21)) +
+           " sprites of 24 by 21, but Quorvel converts one picture into one sprite, and this one "
+           "into the wrong bytes: convert the sheet with quorvel-sheet, one 64-byte block a "
+           "sprite" +
+           sheets_section;
+  if (width > 0 && rows > 0 && width % 32 == 0 && rows % 32 == 0)
+    return size + ", " + plural(width / 32 * (rows / 32), "cell", "cells") +
+           " of 32 by 32 as pixel editors export sprites, but Quorvel converts a 24 by 21 "
+           "picture: convert it with quorvel-sheet --cell 32x32, which takes each sprite from "
+           "the top left of its cell" +
+           sheets_section;
+  return size +
+         "; a sprite is 24 by 21, and Quorvel converts a picture of another size into too many, "
+         "too few or the wrong bytes: make the canvas 24 by 21" +
+         making;
+}
+
+// A hires sprite of a top-down picture comes out upside down, which shows
+// only where the picture does not read the same both ways.
+bool reads_the_same_upside_down(const Picture& picture) {
+  if (picture.bits != 1 || picture.rows() != 21 || picture.width != 24) return false;
+  for (std::int64_t y = 0; y < 21; ++y)
+    for (std::int64_t x = 0; x < 24; ++x)
+      if (picture.index(x, y) != picture.index(x, 20 - y)) return false;
+  return true;
 }
 
 void check_geometry(const Picture& picture, std::vector<Finding>& findings) {
   if (picture.width != 24 || picture.rows() != 21)
+    findings.push_back({Finding::warning, size_advice(picture)});
+  if (picture.height < 0 && !reads_the_same_upside_down(picture))
     findings.push_back(
-        {false, "the picture is " + std::to_string(picture.width) + " by " +
-                    std::to_string(picture.rows()) +
-                    " pixels; a sprite is 24 by 21, and Quorvel converts a picture of another "
-                    "size into too many, too few or the wrong bytes: make the canvas 24 by 21" +
-                    making});
-  if (picture.height < 0)
-    findings.push_back(
-        {false, std::string("the rows are stored top-down (a negative height); Quorvel takes "
-                            "them bottom-up, so ") +
-                    (picture.multicolour() ? "the sprite gets no rows at all"
-                                           : "the sprite comes out upside down") +
-                    ": save the BMP bottom-up, as paint programs do by default" + making});
+        {Finding::warning,
+         std::string("the rows are stored top-down (a negative height); Quorvel takes "
+                     "them bottom-up, so ") +
+             (picture.multicolour() ? "the sprite gets no rows at all"
+                                    : "the sprite comes out upside down") +
+             ": save the BMP bottom-up, as paint programs do by default" + making});
 }
 
 void check_data(const Picture& picture, std::vector<Finding>& findings) {
-  auto length = static_cast<std::int64_t>(picture.file.size());
-  std::int64_t needed = picture.data_offset + picture.stride() * picture.rows();
+  std::int64_t length = picture.bitmap.length;
   std::int64_t headers = 14 + std::int64_t{picture.info_size};
   if (picture.data_offset < headers)
-    findings.push_back({false, "the pixel data is said to start at byte " +
-                                   std::to_string(picture.data_offset) + ", inside the headers (" +
-                                   std::to_string(headers) +
-                                   " bytes), so header bytes would be taken for pixels" + damaged});
-  else if (picture.data_offset >= length)
+    findings.push_back({Finding::warning, "the pixel data is said to start at byte " +
+                                              std::to_string(picture.data_offset) +
+                                              ", inside the headers (" + std::to_string(headers) +
+                                              " bytes), so header bytes would be taken for pixels" +
+                                              damaged});
+  else if (length >= 0 && picture.data_offset >= length)
     findings.push_back(
-        {false, "the pixel data is said to start at byte " + std::to_string(picture.data_offset) +
-                    ", past the end of the file (" + std::to_string(length) +
-                    " bytes); Quorvel would repeat one byte for every pixel" + damaged});
-  else if (needed > length)
+        {Finding::warning, "the pixel data is said to start at byte " +
+                               std::to_string(picture.data_offset) +
+                               ", past the end of the file (" + std::to_string(length) +
+                               " bytes); Quorvel would repeat one byte for every pixel" + damaged});
+  else if (length >= 0 && picture.needed_end() > length)
     findings.push_back(
-        {false, "the file ends inside the pixel data, after " + std::to_string(length) +
-                    " of the " + std::to_string(needed) +
-                    " bytes the picture needs; Quorvel repeats the last byte read for the "
-                    "missing pixels" +
-                    damaged});
+        {Finding::warning,
+         "the file ends inside the pixel data, after " + std::to_string(length) + " of the " +
+             std::to_string(picture.needed_end()) +
+             " bytes the picture needs; Quorvel repeats the last byte read for the missing "
+             "pixels" +
+             damaged});
 }
 
-// The rows from the top whose pixels are in the file, and how many pixels of
-// a row can be: the work stays in proportion to the file, whatever the header.
-struct Stored {
-  std::int64_t first_row, end_row, width;
-};
-Stored stored_pixels(const Picture& picture) {
-  auto length = static_cast<std::int64_t>(picture.file.size());
-  std::int64_t in_file =
-      length <= picture.data_offset
-          ? 0
-          : (length - picture.data_offset + picture.stride() - 1) / picture.stride();
-  std::int64_t rows = std::min(picture.rows(), in_file);
-  std::int64_t width = std::min<std::int64_t>(picture.width, length * 8 / picture.bits);
-  if (picture.height > 0) return {picture.rows() - rows, picture.rows(), width};
-  return {0, rows, width};
-}
-
-// Indices above 3 and pairs whose two pixels differ, over the whole picture.
-void check_pixels(const Picture& picture, std::vector<Finding>& findings) {
-  if (!picture.multicolour() || picture.width <= 0) return;
-  std::set<int> above_3;
-  std::int64_t above_count = 0, pair_count = 0;
+// What a pass over the stored pixels finds, in proportion to the bytes held,
+// whatever the header claims.
+struct Survey {
+  std::map<int, std::int64_t> used;  // palette index: pixels
+  std::int64_t above_count = 0, pair_count = 0, odd_pair_count = 0;
   std::string first_above, first_pair;
-  Stored stored = stored_pixels(picture);
-  for (std::int64_t y = stored.first_row; y < stored.end_row; ++y) {
-    for (std::int64_t x = 0; x < stored.width; ++x) {
+  bool first_column_even = true;  // the leftmost column holds one index
+  int first_column_index = -1;
+};
+
+Survey survey(const Picture& picture) {
+  Survey found;
+  std::int64_t held =
+      static_cast<std::int64_t>(picture.bitmap.pixels.size()) +
+      std::max<std::int64_t>(
+          0, static_cast<std::int64_t>(picture.bitmap.head.size()) - picture.data_offset);
+  std::int64_t stored_rows = std::min(picture.rows(), held / picture.stride() + 1);
+  std::int64_t width = std::min<std::int64_t>(picture.width, held * 8 / picture.bits + 8);
+  std::int64_t first_row = picture.height > 0 ? picture.rows() - stored_rows : 0;
+  for (std::int64_t y = first_row; y < first_row + stored_rows; ++y) {
+    for (std::int64_t x = 0; x < width; ++x) {
       int index = picture.index(x, y);
-      if (index > 3) {
-        above_3.insert(index);
-        if (above_count++ == 0) first_above = position(x, y);
-      }
-      if (x % 2 == 1 && index >= 0 && picture.index(x - 1, y) >= 0 &&
-          picture.index(x - 1, y) != index && pair_count++ == 0)
-        first_pair = position(x - 1, y);
+      if (index < 0) continue;
+      ++found.used[index];
+      if (x == 0 && found.first_column_index >= 0 && index != found.first_column_index)
+        found.first_column_even = false;
+      if (x == 0) found.first_column_index = index;
+      if (index > 3 && found.above_count++ == 0) found.first_above = position(x, y);
+      int left = x > 0 ? picture.index(x - 1, y) : -1;
+      if (left < 0 || left == index) continue;
+      if (x % 2 == 1 && found.pair_count++ == 0) found.first_pair = position(x - 1, y);
+      if (x % 2 == 0) ++found.odd_pair_count;
     }
   }
-  if (above_count > 0) {
-    std::string list;
-    int listed = 0;
-    for (int index : above_3) {
-      if (listed++ == 8) {
-        list += ", ...";
-        break;
-      }
-      list += (list.empty() ? "" : ", ") + std::to_string(index);
+  return found;
+}
+
+std::vector<int> above_3(const Survey& found) {
+  std::vector<int> indices;
+  for (const auto& [index, count] : found.used)
+    if (index > 3) indices.push_back(index);
+  return indices;
+}
+
+// The published C64 palette whose colour n every used entry n of 0 to 15
+// has, if any.
+const c64::Palette* c64_palette(const Picture& picture, const Survey& found) {
+  for (const c64::Palette& palette : c64::palettes) {
+    bool all = !found.used.empty();
+    for (const auto& [index, count] : found.used) {
+      if (index > 15) continue;
+      std::optional<std::uint32_t> colour = picture.palette_colour(index);
+      all = all && colour &&
+            c64::within_tolerance(*colour, palette.rgb[static_cast<std::size_t>(index)]);
     }
-    findings.push_back(
-        {false,
-         "palette " + std::string(above_3.size() == 1 ? "index " : "indices ") + list +
-             (above_3.size() == 1 ? " is" : " are") + " used (" + std::to_string(above_count) +
-             (above_count == 1 ? " pixel" : " pixels") + ", the first at " + first_above +
-             "); Quorvel reads indices 0 to 3" +
-             (picture.bits == 8 ? " (of an 8-bit index its low four bits: 17 acts as 1)" : "") +
-             ", the others become the background: save the picture with these colours at "
-             "indices 0 to 3" +
-             making});
+    if (all) return &palette;
   }
-  if (pair_count > 0)
+  return nullptr;
+}
+
+unsigned code_for(const Arguments& given, int index) {
+  return colour_number(cut_text(given.colours[index & 3]));
+}
+
+// A picture in a C64 palette may show its background in any C64 colour: the
+// used entries above 3 all of one colour (of an 8-bit index, its low four
+// bits, as the converter takes it), and code 0 for nothing else. That colour
+// becomes the background, as the picture shows. Its entries, or none.
+std::vector<int> background_entries(const Picture& picture, const Survey& found,
+                                    const c64::Palette* palette, const Arguments& given) {
+  std::vector<int> above = above_3(found);
+  if (palette == nullptr || above.empty()) return {};
+  int colour = above.front() & 15;
+  for (int index : above) {
+    std::optional<std::uint32_t> rgb = picture.palette_colour(index);
+    if ((index & 15) != colour || colour <= 3 || !rgb ||
+        !c64::within_tolerance(*rgb, palette->rgb[static_cast<std::size_t>(colour)]))
+      return {};
+  }
+  for (const auto& [index, count] : found.used)
+    if ((index & 15) <= 3 && code_for(given, index) == 0) return {};
+  return above;
+}
+
+// Entries above 3 moved to the free indices 0 to 3, in order, where the
+// picture has at most four colours and the file holds the entries to swap.
+std::vector<std::pair<int, int>> moves_to_first_four(const Picture& picture, const Survey& found) {
+  std::vector<int> above = above_3(found);
+  if (above.empty() || found.used.size() > 4) return {};
+  std::vector<std::pair<int, int>> moves;
+  int free = 0;
+  for (int index : above) {
+    while (found.used.count(free)) ++free;
+    if (!picture.palette_colour(index) || !picture.palette_colour(free)) return {};
+    moves.push_back({index, free++});
+  }
+  return moves;
+}
+
+Finding above_3_finding(const Picture& picture, const Survey& found, const c64::Palette* palette,
+                        const Arguments& given) {
+  std::vector<int> above = above_3(found);
+  std::vector<std::string> numbers, names;
+  for (int index : above) {
+    if (numbers.size() == 8) {
+      numbers.push_back("...");
+      break;
+    }
+    numbers.push_back(std::to_string(index));
+  }
+  if (palette != nullptr)
+    for (int index : above)
+      if (index <= 15)
+        names.push_back("entry " + std::to_string(index) + ", " + c64::colour_phrase(index));
+  std::string message =
+      "palette " + std::string(above.size() == 1 ? "index " : "indices ") + list(numbers) +
+      (above.size() == 1 ? " is" : " are") + " used (" +
+      plural(found.above_count, "pixel", "pixels") + ", the first at " + found.first_above + ")" +
+      (names.empty() ? "" : ": " + list(names, "; ")) + "; Quorvel reads indices 0 to 3" +
+      (picture.bits == 8 ? " (of an 8-bit index its low four bits: 17 acts as 1)" : "") +
+      ", the others become the background: ";
+  std::vector<std::pair<int, int>> moves = moves_to_first_four(picture, found);
+  if (moves.empty())
+    return {Finding::warning,
+            message + "save the picture with these colours at indices 0 to 3" + making};
+  std::vector<std::string> steps;
+  for (const auto& [from, to] : moves)
+    steps.push_back(std::to_string(from) + " to " + std::to_string(to) + " (colour" +
+                    std::to_string(to + 1) + " " + quoted(cut_text(given.colours[to])) + ": " +
+                    code_meaning(code_for(given, to)) + ")");
+  Fix fix;
+  fix.moves = moves;
+  return {Finding::warning,
+          message +
+              "move each to an index of 0 to 3 that the picture leaves free, with its "
+              "palette entry: " +
+              list(steps) + making,
+          fix};
+}
+
+Finding background_note(const std::vector<int>& entries) {
+  std::vector<std::string> numbers;
+  for (int index : entries) numbers.push_back(std::to_string(index));
+  bool one = entries.size() == 1;
+  return {Finding::note, std::string(one ? "entry " : "entries ") + list(numbers) + ", " +
+                             c64::colour_phrase(entries.front()) +
+                             (one ? ", becomes" : ", become") +
+                             " the background (code 0, $D021), as the picture shows it"};
+}
+
+Finding pairs_finding(const Survey& found, const Arguments* given) {
+  std::string pairs = plural(found.pair_count, "pair", "pairs") +
+                      " of pixels differ (the first at " + found.first_pair + ")";
+  bool hires_codes = given != nullptr;
+  for (int i = 0; i < 4 && given != nullptr; ++i)
+    hires_codes = hires_codes && code_for(*given, i) <= 1;
+  if (hires_codes && found.used.size() <= 2)
+    return {Finding::warning,
+            pairs +
+                ", and the picture has two colours and the arguments give only codes 0 and "
+                "1, as a hires sprite has: it is drawn one bitmap pixel a sprite pixel, so "
+                "save it as a 1-bit BMP, which Quorvel makes a hires sprite" +
+                hires_section};
+  if (found.odd_pair_count == 0)
+    return {Finding::warning,
+            pairs +
+                ", but none would if the drawing moved one pixel: it is drawn two pixels "
+                "wide one pixel off the pairs, so move it one pixel " +
+                (found.first_column_even ? "left" : "right") + colours_section};
+  return {Finding::warning,
+          pairs +
+              "; a multicolour sprite pixel is two bitmap pixels wide and Quorvel takes the "
+              "right-hand one: draw every sprite pixel two bitmap pixels wide" +
+              colours_section};
+}
+
+void check_pixels(const Picture& picture, const Arguments* given, std::vector<Finding>& findings) {
+  if (!picture.multicolour() || picture.width <= 0) return;
+  Survey found = survey(picture);
+  const Arguments& arguments = given != nullptr ? *given : usual_arguments;
+  const c64::Palette* palette = c64_palette(picture, found);
+  std::vector<int> background = background_entries(picture, found, palette, arguments);
+  if (!background.empty())
+    findings.push_back(background_note(background));
+  else if (found.above_count > 0)
+    findings.push_back(above_3_finding(picture, found, palette, arguments));
+  if (found.pair_count > 0) findings.push_back(pairs_finding(found, given));
+}
+
+std::vector<Finding> check_picture(const Picture& picture, const Arguments* given) {
+  if (std::optional<Finding> refused = refusal(picture)) return {*refused};
+  std::vector<Finding> findings;
+  if (picture.byte(53) < 0) {
     findings.push_back(
-        {false, std::to_string(pair_count) + " pair" + (pair_count == 1 ? "" : "s") +
-                    " of pixels differ (the first at " + first_pair +
-                    "); a multicolour sprite pixel is two bitmap pixels wide and Quorvel takes "
-                    "the right-hand one: draw every sprite pixel two bitmap pixels wide" +
-                    colours_section});
+        {Finding::warning, "the file ends after " + std::to_string(picture.bitmap.head.size()) +
+                               " bytes, inside the BMP header (54 bytes)" + damaged});
+    return findings;
+  }
+  check_geometry(picture, findings);
+  check_data(picture, findings);
+  check_pixels(picture, given, findings);
+  return findings;
+}
+
+// Arguments: each as the converter reads it, in its first 255 characters.
+
+Fix argument_fix(int which, const std::string& text) {
+  Fix fix;
+  if (which == 0) fix.startaddress = text;
+  if (which == 1) fix.add_zero_byte = text;
+  if (which >= 2) fix.colours[static_cast<std::size_t>(which - 2)] = text;
+  return fix;
+}
+
+std::optional<Finding> cut_finding(int which, const std::string& name, const std::string& text) {
+  if (text.size() <= max_text_length) return std::nullopt;
+  return Finding{Finding::warning,
+                 name + " is " + std::to_string(text.size()) +
+                     " characters long, and Quorvel reads only its first 255 (file names are "
+                     "used whole): give it in 255 characters or fewer" +
+                     command_line_section,
+                 argument_fix(which, cut_text(text))};
 }
 
 // A colour argument that silently becomes another code.
@@ -224,112 +467,212 @@ std::optional<Finding> colour_finding(int number, const std::string& text, bool 
   std::string codes = hires ? ": give 0 (the background) or 1 (the sprite colour)"
                             : ": give 0 (the background), 1 (multicolour 1), 2 (the sprite "
                               "colour) or 3 (multicolour 2)";
+  Fix as_taken = argument_fix(number + 1, "0");
   ColourReading reading = read_colour(text);
   switch (reading.kind) {
     case ColourReading::negative:
+      if (reading.value == 0) break;  // -0 is 0
       return Finding{
-          false, name + ", a negative number, which Quorvel takes as 0" + codes + colours_section};
+          Finding::warning,
+          name + ", a negative number, which Quorvel takes as 0" + codes + colours_section,
+          as_taken};
     case ColourReading::not_a_number:
     case ColourReading::too_large:
-      return Finding{false, name + ", which is not a number Quorvel reads, so it takes it as 0" +
-                                codes + colours_section};
+      return Finding{Finding::warning,
+                     name + ", which is not a number Quorvel reads, so it takes it as 0" + codes +
+                         colours_section,
+                     as_taken};
     case ColourReading::number:
       break;
   }
   unsigned code = colour_number(text);
+  if (code <= 3 && reading.value > 255)
+    return Finding{Finding::warning,
+                   name + ", which Quorvel takes modulo 256, as code " + std::to_string(code) +
+                       codes + colours_section,
+                   argument_fix(number + 1, std::to_string(code))};
   if (code <= 3) return std::nullopt;
-  return Finding{false, name + ", which Quorvel takes as code " + std::to_string(code) +
-                            "; a code above 3 spills its bits into the neighbouring pixels" +
-                            codes + colours_section};
+  return Finding{Finding::warning, name + ", which Quorvel takes as code " + std::to_string(code) +
+                                       "; a code above 3 spills its bits into the neighbouring "
+                                       "pixels" +
+                                       codes + colours_section};
 }
 
 // Hires draws index 1 in the sprite colour, or index 0 when colour1 is not 0.
-std::optional<Finding> hires_rule(const Arguments& arguments) {
-  bool background0 = colour_number(arguments.colours[0]) == 0;
-  bool background1 = colour_number(arguments.colours[1]) == 0;
+std::optional<Finding> hires_rule(const Arguments& given) {
+  bool background0 = code_for(given, 0) == 0;
+  bool background1 = code_for(given, 1) == 0;
   if (background0 != background1) return std::nullopt;
   std::string said = background0 ? "both 0, the background" : "both not 0, the sprite colour";
   std::string shown = background0 ? "index 1" : "index 0";
-  return Finding{false, "colour1 and colour2 are " + said +
-                            ", but a hires sprite always shows one of the two indices in the "
-                            "sprite colour (here " +
-                            shown +
-                            "): give 0 1 for index 1 in the sprite colour, or 1 0 for index 0 "
-                            "(README: \"Hires sprites\")"};
+  Fix fix;
+  fix.colours[0] = "0";
+  fix.colours[1] = "1";
+  return Finding{Finding::warning,
+                 "colour1 and colour2 are " + said +
+                     ", but a hires sprite always shows one of the two indices in the sprite "
+                     "colour (here " +
+                     shown +
+                     "): give 0 1 for index 1 in the sprite colour, or 1 0 for index 0 (README: "
+                     "\"Hires sprites\")",
+                 fix};
+}
+
+// Codes 2 and 3 are a multicolour sprite's own: given for a 1-bit picture,
+// a multicolour sprite was meant, and a hires one is made.
+std::optional<Finding> multicolour_meant(const Arguments& given) {
+  for (int i = 0; i < 2; ++i) {
+    unsigned code = code_for(given, i);
+    if (code != 2 && code != 3) continue;
+    return Finding{Finding::warning,
+                   "colour" + std::to_string(i + 1) + " is " + quoted(cut_text(given.colours[i])) +
+                       ", " + code_meaning(code) +
+                       " of a multicolour sprite, but a 1-bit picture becomes a hires sprite, in "
+                       "which any code but 0 shows the sprite colour: for a multicolour sprite "
+                       "save the picture as a 4-bit BMP" +
+                       making + "; for a hires one give 0 and 1"};
+  }
+  return std::nullopt;
+}
+
+std::string hex_address(int value) {
+  char hex[6] = "$0000";
+  for (int i = 0; i < 4; ++i) hex[4 - i] = "0123456789ABCDEF"[value >> (4 * i) & 15];
+  return hex;
+}
+
+int address_value(const std::string& text) {
+  std::string digits = address_digits(text);
+  return hex_pair_value(std::string_view(digits).substr(0, 2)) << 8 |
+         hex_pair_value(std::string_view(digits).substr(2));
+}
+
+std::optional<Finding> address_finding(const std::string& text);
+
+// A changed start address is a fix only where it needs no other.
+std::optional<Fix> address_fix(const std::string& text) {
+  if (address_finding(text)) return std::nullopt;
+  return argument_fix(0, text);
+}
+
+std::string without_marker(const std::string& text) {
+  for (std::string_view marker : {"$", "0x", "0X"})
+    if (text.starts_with(marker)) return text.substr(marker.size());
+  return text;
 }
 
 std::optional<Finding> address_finding(const std::string& text) {
   if (is_no_address(text)) return std::nullopt;
-  std::string digits = address_digits(text);
-  int value = hex_pair_value(std::string_view(digits).substr(0, 2)) << 8 |
-              hex_pair_value(std::string_view(digits).substr(2));
-  char hex[6] = "$0000";
-  for (int i = 0; i < 4; ++i) hex[4 - i] = "0123456789ABCDEF"[value >> (4 * i) & 15];
-  std::string_view rest = text;
-  for (std::string_view marker : {"$", "0x", "0X"})
-    if (rest.starts_with(marker)) {
-      rest.remove_prefix(marker.size());
-      break;
-    }
+  int value = address_value(text);
+  std::string written = hex_address(value);
+  std::string rest = without_marker(text);
   std::string what = "the start address " + quoted(text);
   std::string give = ": give the address in hex, such as 2000 or $c000, or none for no address" +
                      command_line_section;
-  if (rest.empty()) return Finding{false, what + " is empty, which Quorvel writes as $0000" + give};
-  auto is_hex = [](char c) { return hex_digit_value(c) >= 0; };
-  auto bad = std::find_if_not(rest.begin(), rest.end(), is_hex);
-  if (bad != rest.end())
-    return Finding{false, what + " holds " + quoted(std::string_view(&*bad, 1)) +
-                              ", not a hex digit, which counts as 0: Quorvel writes " + hex + give};
+  if (rest.empty())
+    return Finding{Finding::warning, what + " is empty, which Quorvel writes as $0000" + give};
+  std::string read = rest.substr(0, 4);
+  auto bad = std::find_if(read.begin(), read.end(), [](char c) { return hex_digit_value(c) < 0; });
+  if (bad != read.end())
+    return Finding{Finding::warning,
+                   what + " holds " + quoted(std::string_view(&*bad, 1)) +
+                       ", not a hex digit, which counts as 0: Quorvel writes " + written + give,
+                   address_fix(written.substr(1))};
   bool decimal = rest.size() == text.size() && rest.size() >= 5 &&
                  std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (decimal)
-    return Finding{false, what + " looks decimal, but Quorvel reads hex and writes " + hex + give};
+  if (decimal) {
+    std::optional<Fix> fix;
+    if (rest.size() <= 5 && std::stoi(rest) <= 0xFFFF)
+      fix = address_fix(hex_address(std::stoi(rest)).substr(1));
+    return Finding{Finding::warning,
+                   what + " looks decimal, but Quorvel reads hex and writes " + written + give,
+                   fix};
+  }
+  if (value < 0x200) {
+    bool lost_variable = rest.size() == text.size() && text.size() == 3;
+    return Finding{Finding::warning,
+                   what + " gives " + written +
+                       ", in the zero page and the stack ($0000 to $01FF), never a place for "
+                       "sprite data" +
+                       (lost_variable ? "; if you wrote $2000, your shell or make took $2 for a "
+                                        "variable: write '$2000' in a shell and $$2000 in a "
+                                        "Makefile, or 2000 in both"
+                                      : "") +
+                       give};
+  }
+  if (rest.size() > 4)
+    return Finding{Finding::warning,
+                   what + " has " + std::to_string(rest.size()) +
+                       " characters after any $ or 0x, but a C64 address has at most four hex "
+                       "digits and Quorvel reads only the first four: it writes " +
+                       written + give,
+                   address_fix(text.substr(0, text.size() - rest.size() + 4))};
   return std::nullopt;
+}
+
+std::optional<Finding> zero_byte_finding(const std::string& text) {
+  if (text == "0" || text == "1") return std::nullopt;
+  return Finding{Finding::warning,
+                 "add_zero_byte is " + quoted(text) +
+                     "; only 1 adds the zero byte, anything else leaves it out: give 1 or 0" +
+                     command_line_section,
+                 argument_fix(1, "0")};
+}
+
+void check_arguments(const Picture& picture, const Arguments& given,
+                     std::vector<Finding>& findings) {
+  bool hires = picture.bits == 1 && !refusal(picture);
+  auto add = [&findings](std::optional<Finding> found) {
+    if (found) findings.push_back(*found);
+  };
+  const std::string* texts[] = {&given.startaddress, &given.add_zero_byte, &given.colours[0],
+                                &given.colours[1],   &given.colours[2],    &given.colours[3]};
+  const std::string names[] = {"the start address", "add_zero_byte", "colour1",
+                               "colour2",           "colour3",       "colour4"};
+  for (int i = 0; i < 6; ++i) add(cut_finding(i, names[i], *texts[i]));
+  Arguments read{cut_text(given.startaddress),
+                 cut_text(given.add_zero_byte),
+                 {cut_text(given.colours[0]), cut_text(given.colours[1]),
+                  cut_text(given.colours[2]), cut_text(given.colours[3])}};
+  add(address_finding(read.startaddress));
+  add(zero_byte_finding(read.add_zero_byte));
+  for (int i = 0; i < 4; ++i) add(colour_finding(i + 1, read.colours[i], hires));
+  if (!hires) return;
+  add(hires_rule(read));
+  add(multicolour_meant(read));
+  if (code_for(read, 2) != 0 || code_for(read, 3) != 0) {
+    Fix fix;
+    fix.colours[2] = fix.colours[3] = "0";
+    findings.push_back({Finding::warning,
+                        "a 1-bit picture becomes a hires sprite, which has no use for colour3 "
+                        "and colour4 (" +
+                            quoted(read.colours[2]) + ", " + quoted(read.colours[3]) +
+                            "): for a multicolour sprite save the picture as a 4-bit BMP; for a "
+                            "hires one give 0 for both" +
+                            making,
+                        fix});
+  }
 }
 
 }  // namespace
 
-std::vector<Finding> check_picture(const std::vector<std::uint8_t>& file) {
-  Picture picture{file};
-  if (std::optional<Finding> refused = refusal(picture)) return {*refused};
-  std::vector<Finding> findings;
-  if (file.size() < 54) {
-    findings.push_back({false, "the file ends after " + std::to_string(file.size()) +
-                                   " bytes, inside the BMP header (54 bytes)" + damaged});
-    return findings;
-  }
-  check_geometry(picture, findings);
-  check_data(picture, findings);
-  check_pixels(picture, findings);
-  return findings;
+Bitmap whole_file(const std::vector<std::uint8_t>& file) {
+  return Bitmap{file, 0, {}, static_cast<std::int64_t>(file.size())};
 }
 
-std::vector<Finding> check_arguments(const std::vector<std::uint8_t>& file,
-                                     const Arguments& arguments) {
-  Picture picture{file};
-  bool hires = picture.bits == 1 && !refusal(picture);
-  std::vector<Finding> findings;
-  if (std::optional<Finding> found = address_finding(arguments.startaddress))
-    findings.push_back(*found);
-  if (arguments.add_zero_byte != "0" && arguments.add_zero_byte != "1")
-    findings.push_back({false, "add_zero_byte is " + quoted(arguments.add_zero_byte) +
-                                   "; only 1 adds the zero byte, anything else leaves it out: "
-                                   "give 1 or 0" +
-                                   command_line_section});
-  for (int i = 0; i < 4; ++i)
-    if (std::optional<Finding> found = colour_finding(i + 1, arguments.colours[i], hires))
-      findings.push_back(*found);
-  if (hires)
-    if (std::optional<Finding> found = hires_rule(arguments)) findings.push_back(*found);
-  if (hires &&
-      (colour_number(arguments.colours[2]) != 0 || colour_number(arguments.colours[3]) != 0))
-    findings.push_back({false,
-                        "a 1-bit picture becomes a hires sprite, which has no use for "
-                        "colour3 and colour4 (" +
-                            quoted(arguments.colours[2]) + ", " + quoted(arguments.colours[3]) +
-                            "): for a multicolour sprite save the picture as a 4-bit BMP; "
-                            "for a hires one give 0 for both" +
-                            making});
+Span pixel_span(const std::vector<std::uint8_t>& head) {
+  Bitmap headers{head, 0, {}, -1};
+  Picture picture{headers};
+  if (refusal(picture)) return {};
+  std::int64_t first = picture.data_offset;
+  std::int64_t bytes = std::max<std::int64_t>(0, picture.needed_end() - first);
+  return {first, first + std::min(bytes, most_pixel_bytes)};
+}
+
+std::vector<Finding> check_bitmap(const Bitmap& bitmap, const Arguments* given) {
+  Picture picture{bitmap};
+  std::vector<Finding> findings = check_picture(picture, given);
+  if (given != nullptr) check_arguments(picture, *given, findings);
   return findings;
 }
 

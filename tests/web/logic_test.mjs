@@ -89,11 +89,20 @@ test('the sprite\'s pixels: the worked example 108, and hires bits', () => {
   assert.deepEqual(hires, [1, 0, 1, 0]);
 });
 
-test('the page\'s C64 palette is the picture tool\'s', () => {
-  const source = fs.readFileSync(path.join(root, 'tools/render/picture.cpp'), 'utf8');
-  const body = source.slice(source.indexOf('c64_colour(int index) {'));
-  const table = body.match(/0x[0-9A-F]{6}/g).slice(0, 16).map((hex) => '#' + hex.slice(2).toLowerCase());
-  assert.deepEqual(logic.c64Colours.map(([, hex]) => hex), table);
+// The C64 palettes, by name, as src/check/c64_palettes.hpp holds them.
+function publishedPalettes() {
+  const source = fs.readFileSync(path.join(root, 'src/check/c64_palettes.hpp'), 'utf8');
+  const names = JSON.parse('[' + source.match(/colour_names = \{([^}]*)\}/)[1] + ']');
+  const palettes = {};
+  for (const [, name, body] of source.matchAll(/\{"(\w+)",\s*\{([^}]*)\}\}/g))
+    palettes[name] = body.match(/0x[0-9A-F]{6}/g).map((hex) => '#' + hex.slice(2).toLowerCase());
+  return { names, palettes };
+}
+
+test('the page\'s C64 colours are the shared table\'s, in Pepto\'s palette', () => {
+  const { names, palettes } = publishedPalettes();
+  assert.deepEqual(Object.keys(palettes), ['Pepto', 'Colodore']);
+  assert.deepEqual(logic.c64Colours, names.map((name, i) => [name, palettes.Pepto[i]]));
 });
 
 test('a trap is reported with the fault number of its kind', () => {

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "check/c64_palettes.hpp"
+
 namespace render {
 
 namespace {
@@ -69,11 +71,9 @@ void draw_index_cell(Image& image, int x, int y, int cell, std::uint32_t colour,
 
 }  // namespace
 
+// In Pepto's palette, as the page shows them.
 std::uint32_t c64_colour(int index) {
-  static const std::array<std::uint32_t, 16> colours = {
-      0x000000, 0xFFFFFF, 0x68372B, 0x70A4B2, 0x6F3D86, 0x588D43, 0x352879, 0xB8C76F,
-      0x6F4F25, 0x433900, 0x9A6759, 0x444444, 0x6C6C6C, 0x9AD284, 0x6C5EB5, 0x959595};
-  return colours[static_cast<std::size_t>(index & 15)];
+  return c64::palettes[0].rgb[static_cast<std::size_t>(index & 15)];
 }
 
 IndexedBitmap decode_indexed_bmp(const Bytes& file) {

@@ -55,6 +55,9 @@ std::uint16_t read_file(Handle handle, void* buffer, std::size_t count, std::siz
 std::uint16_t write_file(Handle handle, const void* buffer, std::size_t count,
                          std::size_t& written);
 std::uint16_t seek_file(Handle handle, std::int64_t position);
+// The length of the file on `handle`, or -1 for what has none (a pipe, a
+// terminal, a device).
+std::int64_t file_length(Handle handle);
 std::uint16_t close_file_handle(Handle handle);
 
 // One write of console bytes; false when the stream refused or shortened it.

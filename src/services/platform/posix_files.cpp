@@ -188,6 +188,12 @@ std::uint16_t seek_file(Handle handle, std::int64_t position) {
   return 0;
 }
 
+std::int64_t file_length(Handle handle) {
+  struct stat status;
+  if (fstat(static_cast<int>(handle), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+  return status.st_size;
+}
+
 std::uint16_t close_file_handle(Handle handle) {
   if (close(static_cast<int>(handle)) != 0)
     return io_error_for_errno(errno, IoOperation::other, true);

@@ -123,6 +123,14 @@ std::uint16_t seek_file(Handle handle, std::int64_t position) {
   return SetFilePointerEx(as_handle(handle), distance, nullptr, FILE_BEGIN) ? 0 : last_error();
 }
 
+std::int64_t file_length(Handle handle) {
+  LARGE_INTEGER length;
+  if (GetFileType(as_handle(handle)) != FILE_TYPE_DISK ||
+      !GetFileSizeEx(as_handle(handle), &length))
+    return -1;
+  return length.QuadPart;
+}
+
 std::uint16_t close_file_handle(Handle handle) {
   return CloseHandle(as_handle(handle)) ? 0 : last_error();
 }
