@@ -17,17 +17,18 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
 set(example_files FILES_MATCHING PATTERN "*.bmp" PATTERN "*.asm" PATTERN "Makefile")
 # The .zip and the static programs' tarballs hold one flat folder.
 if(WIN32 OR QUORVEL_STATIC)
-  install(TARGETS quorvel quorvel-check RUNTIME DESTINATION .)
-  install(FILES README.md CHANGELOG.md LICENSE quorvel.1 quorvel-check.1 ${QUORVEL_PAGE}
-          DESTINATION .)
+  install(TARGETS quorvel quorvel-check quorvel-sheet RUNTIME DESTINATION .)
+  install(FILES README.md CHANGELOG.md LICENSE quorvel.1 quorvel-check.1 quorvel-sheet.1
+                ${QUORVEL_PAGE} DESTINATION .)
   # Beside the README, so that its picture links work where it is installed.
   install(DIRECTORY docs/ DESTINATION docs FILES_MATCHING PATTERN "*.png" PATTERN "*.md")
   install(DIRECTORY examples/ DESTINATION examples ${example_files})
 elseif(NOT EMSCRIPTEN)
   # Debian's layout: compressed manual page and changelogs, reproducibly (gzip -n).
   set(packaged ${PROJECT_BINARY_DIR}/packaged)
-  set(compressed quorvel.1 quorvel-check.1 CHANGELOG.md packaging/debian/changelog)
-  set(compressed_names quorvel.1.gz quorvel-check.1.gz changelog.gz changelog.Debian.gz)
+  set(compressed quorvel.1 quorvel-check.1 quorvel-sheet.1 CHANGELOG.md packaging/debian/changelog)
+  set(compressed_names quorvel.1.gz quorvel-check.1.gz quorvel-sheet.1.gz changelog.gz
+      changelog.Debian.gz)
   foreach(source name IN ZIP_LISTS compressed compressed_names)
     add_custom_command(OUTPUT ${packaged}/${name}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${packaged}
@@ -36,9 +37,9 @@ elseif(NOT EMSCRIPTEN)
     list(APPEND packaged_files ${packaged}/${name})
   endforeach()
   add_custom_target(packaged_documents ALL DEPENDS ${packaged_files})
-  install(TARGETS quorvel quorvel-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS quorvel quorvel-check quorvel-sheet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${packaged}/quorvel.1.gz ${packaged}/quorvel-check.1.gz
-          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+                ${packaged}/quorvel-sheet.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md LICENSE ${QUORVEL_PAGE} ${packaged}/changelog.gz ${packaged}/changelog.Debian.gz
                 packaging/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples ${example_files})
@@ -60,7 +61,10 @@ scripts and Makefiles: its output bytes, console lines and exit statuses are
 exact and documented. Its companion quorvel-check, run with the same
 arguments first, finds every way the sprite would not be the picture (a
 palette in the wrong order, a wrong size, one-pixel detail, C64 colour
-numbers typed as arguments) and says what to do.")
+numbers typed as arguments) and says what to do. Its companion quorvel-sheet
+makes many sprites of one picture (a BMP or PNG sheet), by C64 colour or by
+palette index, through the same sprite code, with the sprite pointers and
+colours as labels for the assembler.")
 set(CPACK_PACKAGE_CONTACT "Quorvel developers <dev@quorvel.invalid>")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)

@@ -15,8 +15,8 @@ if(EMSCRIPTEN)
   set(wasm_options -sEXIT_RUNTIME=1 -sUSE_OFFSET_CONVERTER=1 --profiling-funcs
       "-sBINARYEN_EXTRA_PASSES=-ocimfs=0,-fimfs=0" -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=1GB
       --pre-js=${hosts}/wasm_host.js)
-  # quorvel.js and quorvel-check.js: programs of their own for Node.js.
-  foreach(program quorvel quorvel-check)
+  # quorvel.js, quorvel-check.js and quorvel-sheet.js: programs of their own for Node.js.
+  foreach(program quorvel quorvel-check quorvel-sheet)
     set_target_properties(${program} PROPERTIES SUFFIX .js)
     target_link_options(${program} PRIVATE ${wasm_options} -sENVIRONMENT=node -sNODERAWFS=1
       -sSINGLE_FILE=1 -sNODEJS_CATCH_EXIT=0 -sNODEJS_CATCH_REJECTION=0
@@ -27,7 +27,7 @@ if(EMSCRIPTEN)
   endforeach()
 
   add_executable(quorvel_page src/check/page_main.cpp)
-  target_link_libraries(quorvel_page PRIVATE quorvel_checks)
+  target_link_libraries(quorvel_page PRIVATE quorvel_sheet)
   set_target_properties(quorvel_page PROPERTIES SUFFIX .js)
   target_link_options(quorvel_page PRIVATE ${wasm_options} -sENVIRONMENT=worker -sMODULARIZE=1
     -sEXPORT_NAME=createQuorvel -sINVOKE_RUN=0 -sEXPORTED_RUNTIME_METHODS=callMain,FS
@@ -51,25 +51,28 @@ if(QUORVEL_WEB)
     BINARY_DIR ${PROJECT_BINARY_DIR}/wasm
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/emscripten.cmake
                -DCMAKE_BUILD_TYPE=Release -DQUORVEL_TESTS=OFF
-    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target quorvel quorvel-check quorvel_html
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target quorvel quorvel-check quorvel-sheet
+                  quorvel_html
           COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/quorvel.js <BINARY_DIR>/quorvel-check.js
-                  <BINARY_DIR>/quorvel.html ${PROJECT_BINARY_DIR}
+                  <BINARY_DIR>/quorvel-sheet.js <BINARY_DIR>/quorvel.html ${PROJECT_BINARY_DIR}
     BUILD_BYPRODUCTS ${PROJECT_BINARY_DIR}/quorvel.js ${PROJECT_BINARY_DIR}/quorvel-check.js
-                     ${PROJECT_BINARY_DIR}/quorvel.html
+                     ${PROJECT_BINARY_DIR}/quorvel-sheet.js ${PROJECT_BINARY_DIR}/quorvel.html
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
-  # The npm package: quorvel.js and quorvel-check.js as the commands quorvel
-  # and quorvel-check, with the README and its pictures, the licence, the
-  # changelog, the manual pages, the page and the examples.
+  # The npm package: quorvel.js, quorvel-check.js and quorvel-sheet.js as the
+  # commands quorvel, quorvel-check and quorvel-sheet, with the README and its
+  # pictures, the licence, the changelog, the manual pages, the page and the
+  # examples.
   set(npm_folder ${PROJECT_BINARY_DIR}/npm)
   set(QUORVEL_NPM_PACKAGE ${PROJECT_BINARY_DIR}/quorvel-${PROJECT_VERSION}.tgz)
   configure_file(packaging/npm/package.json.in ${npm_folder}/package.json @ONLY)
   add_custom_target(npm_package ALL
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/quorvel.js
-            ${PROJECT_BINARY_DIR}/quorvel-check.js ${PROJECT_BINARY_DIR}/quorvel.html
-            ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-            ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/quorvel.1
-            ${PROJECT_SOURCE_DIR}/quorvel-check.1 ${npm_folder}
+            ${PROJECT_BINARY_DIR}/quorvel-check.js ${PROJECT_BINARY_DIR}/quorvel-sheet.js
+            ${PROJECT_BINARY_DIR}/quorvel.html ${PROJECT_SOURCE_DIR}/README.md
+            ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+            ${PROJECT_SOURCE_DIR}/quorvel.1 ${PROJECT_SOURCE_DIR}/quorvel-check.1
+            ${PROJECT_SOURCE_DIR}/quorvel-sheet.1 ${npm_folder}
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/docs ${npm_folder}/docs
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/examples ${npm_folder}/examples
     COMMAND ${CMAKE_COMMAND} -E env npm_config_update_notifier=false

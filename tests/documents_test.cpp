@@ -84,6 +84,7 @@ TEST(Documents, EveryReleaseDocumentHasTheReleaseVersion) {
   } cases[] = {
       {"quorvel.1", "\"quorvel " + version + "\""},
       {"quorvel-check.1", "\"quorvel " + version + "\""},
+      {"quorvel-sheet.1", "\"quorvel " + version + "\""},
       {"packaging/debian/changelog", "quorvel (" + version + "-1)"},
       {"CHANGELOG.md", "## " + version + " "},
       {"README.md", "quorvel_" + version + "-1_amd64.deb"},
@@ -93,6 +94,24 @@ TEST(Documents, EveryReleaseDocumentHasTheReleaseVersion) {
   };
   for (const auto& c : cases)
     EXPECT_NE(source_file(c.file).find(c.mark), std::string::npos) << c.file << " lacks " << c.mark;
+}
+
+// Every section of the README that the companions send their users to is one.
+TEST(Documents, EverySectionTheProgramsPointToIsInTheReadme) {
+  std::string readme = source_file("README.md");
+  std::set<std::string> pointed;
+  for (const char* file :
+       {"src/check/checks.cpp", "src/sheet/sheet.cpp", "src/sheet/program.cpp"}) {
+    std::string source = source_file(file);
+    std::regex pointer(R"re(README: \\"([^\\]+)\\")re");
+    for (std::sregex_iterator at(source.begin(), source.end(), pointer), end; at != end; ++at)
+      pointed.insert((*at)[1]);
+  }
+  EXPECT_GE(pointed.size(), 6u);
+  for (const std::string& heading : pointed)
+    EXPECT_TRUE(readme.find("\n## " + heading + "\n") != std::string::npos ||
+                readme.find("\n### " + heading + "\n") != std::string::npos)
+        << "README.md has no section \"" << heading << "\"";
 }
 
 }  // namespace

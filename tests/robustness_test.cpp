@@ -595,4 +595,56 @@ TEST(CheckFixes, MechanicalFixesLeaveNothingToFind) {
   EXPECT_GE(fixed * 10, case_count()) << "too few cases to prove anything";
 }
 
+// quorvel-sheet makes each cell's sprite by the converter's own rule: for an
+// indexed sheet by palette index, block N is what quorvel writes for cell N
+// cut out as a 24 by 21 bitmap of its own, with the same codes and the zero
+// byte.
+TEST(SheetProperty, EveryBlockIsTheConvertersSprite) {
+  Generator generate(base_seed() + 5);
+  TempDir folder;
+  int blocks = 0;
+  for (int done = 0; done < std::max(4, case_count() / 100); ++done) {
+    int bits = std::array{1, 4, 8}[static_cast<std::size_t>(done % 3)];
+    int columns = generate.pick(1, 4), rows = generate.pick(1, 3);
+    int origin = generate.pick(0, 2), spacing = generate.pick(0, 2);
+    std::size_t width = static_cast<std::size_t>(origin + columns * (24 + spacing));
+    std::size_t height = static_cast<std::size_t>(origin + rows * (21 + spacing));
+    PixelRows pixels(height, std::vector<std::uint8_t>(width));
+    // Pixels two wide on each cell's own pairs (any pixel of a hires sheet).
+    for (auto& row : pixels)
+      for (std::size_t x = 0; x < width; ++x) {
+        bool pair_start = (static_cast<int>(x) - origin + 24 + spacing) % (24 + spacing) % 2 == 0;
+        row[x] = bits == 1 || pair_start || x == 0
+                     ? static_cast<std::uint8_t>(generate.pick(0, bits == 1 ? 1 : 3))
+                     : row[x - 1];
+      }
+    std::vector<std::string> codes;
+    for (int i = 0; i < 4; ++i) codes.push_back(std::to_string(generate.pick(0, 3)));
+    write_file(folder.file("sheet.bmp"), encode_bmp({.bits = bits, .pixels = pixels}));
+    std::string offsets = std::to_string(origin) + "," + std::to_string(origin);
+    std::string gaps = std::to_string(spacing) + "," + std::to_string(spacing);
+    RunResult sheet =
+        run_program({"--codes", codes[0] + "," + codes[1] + "," + codes[2] + "," + codes[3],
+                     "--origin", offsets, "--spacing", gaps, "sheet.bmp", "sheet.spr"},
+                    {.working_directory = folder.path, .program = sheet_path()});
+    ASSERT_EQ(sheet.status, 0) << sheet.output << sheet.error;
+    Bytes made = read_file(folder.file("sheet.spr"));
+    ASSERT_EQ(made.size(), static_cast<std::size_t>(64 * columns * rows));
+    for (int cell = 0; cell < columns * rows; ++cell) {
+      PixelRows one(21, std::vector<std::uint8_t>(24));
+      std::size_t left = static_cast<std::size_t>(origin + cell % columns * (24 + spacing));
+      std::size_t top = static_cast<std::size_t>(origin + cell / columns * (21 + spacing));
+      for (std::size_t y = 0; y < 21; ++y)
+        for (std::size_t x = 0; x < 24; ++x) one[y][x] = pixels[top + y][left + x];
+      Conversion alone = convert(folder, encode_bmp({.bits = bits, .pixels = one}),
+                                 {.startaddress = "none", .add_zero_byte = "1", .colours = codes});
+      ASSERT_EQ(alone.run.status, 0);
+      ASSERT_EQ(alone.output, Bytes(made.begin() + 64 * cell, made.begin() + 64 * (cell + 1)))
+          << bits << "-bit sheet " << done << ", cell " << cell;
+      ++blocks;
+    }
+  }
+  std::cout << blocks << " blocks the converter's\n";
+}
+
 }  // namespace

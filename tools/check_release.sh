@@ -11,13 +11,16 @@ cd "$(dirname "$0")/.."
 release=${1:-build/release}
 
 # What every package holds for its users, beside its programs.
-documents="README.md LICENSE CHANGELOG.md quorvel.html quorvel.1 quorvel-check.1
+documents="README.md LICENSE CHANGELOG.md quorvel.html quorvel.1 quorvel-check.1 quorvel-sheet.1
   docs/balloon.png docs/smiley.png docs/row.png docs/page.png
-  examples/balloon.bmp examples/smiley.bmp examples/c64/Makefile examples/c64/balloon-demo.asm"
+  examples/balloon.bmp examples/smiley.bmp examples/rocket.bmp examples/c64/Makefile
+  examples/c64/balloon-demo.asm examples/c64/rocket-demo.asm"
 deb_documents="usr/share/man/man1/quorvel.1.gz usr/share/man/man1/quorvel-check.1.gz
+  usr/share/man/man1/quorvel-sheet.1.gz
   $(for member in README.md LICENSE copyright changelog.gz quorvel.html docs/balloon.png docs/smiley.png \
-      docs/row.png docs/page.png examples/balloon.bmp examples/smiley.bmp examples/c64/Makefile \
-      examples/c64/balloon-demo.asm; do echo "usr/share/doc/quorvel/$member"; done)"
+      docs/row.png docs/page.png examples/balloon.bmp examples/smiley.bmp \
+      examples/rocket.bmp examples/c64/Makefile examples/c64/balloon-demo.asm \
+      examples/c64/rocket-demo.asm; do echo "usr/share/doc/quorvel/$member"; done)"
 
 # kind: the file's name; its members, one a line, without the archive's top folder.
 kind_of() {
@@ -26,7 +29,7 @@ kind_of() {
     quorvel-*-linux-*.tar.gz) echo tarball ;;
     quorvel-*-win64.zip) echo zip ;;
     quorvel-*.tgz) echo npm ;;
-    quorvel.html | quorvel.js | quorvel-check.js) echo single ;;
+    quorvel.html | quorvel.js | quorvel-check.js | quorvel-sheet.js) echo single ;;
     SHA256SUMS) echo sums ;;
     *) echo unknown ;;
   esac
@@ -34,10 +37,10 @@ kind_of() {
 
 required() {
   case $1 in
-    deb) echo "usr/bin/quorvel usr/bin/quorvel-check $deb_documents" ;;
-    tarball) echo "quorvel quorvel-check $documents" ;;
-    zip) echo "quorvel.exe quorvel-check.exe $documents" ;;
-    npm) echo "package.json quorvel.js quorvel-check.js $documents" ;;
+    deb) echo "usr/bin/quorvel usr/bin/quorvel-check usr/bin/quorvel-sheet $deb_documents" ;;
+    tarball) echo "quorvel quorvel-check quorvel-sheet $documents" ;;
+    zip) echo "quorvel.exe quorvel-check.exe quorvel-sheet.exe $documents" ;;
+    npm) echo "package.json quorvel.js quorvel-check.js quorvel-sheet.js $documents" ;;
   esac
 }
 
@@ -87,12 +90,14 @@ trap 'rm -rf "$work"' EXIT
 tar xzf "$release"/quorvel-*-linux-x86_64.tar.gz -C "$work"
 (cd "$work" && folder=$(ls -d quorvel-*-linux-x86_64) &&
   "$folder/quorvel" "$folder/examples/balloon.bmp" balloon.prg 2000 0 0 1 2 3 >/dev/null &&
-  make -s -C "$folder/examples/c64" >/dev/null && test -s "$folder/examples/c64/balloon-demo.prg")
+  make -s -C "$folder/examples/c64" >/dev/null && test -s "$folder/examples/c64/balloon-demo.prg" &&
+  test -s "$folder/examples/c64/rocket-demo.prg")
 echo "the x86-64 tarball: the README's first example and the C64 example work"
 mkdir "$work/deb" "$work/user"
 dpkg-deb -x "$release"/quorvel_*.deb "$work/deb"
 (cd "$work/user" && export PATH="$work/deb/usr/bin:$PATH" &&
   cp -r "$work/deb/usr/share/doc/quorvel/examples" . &&
   quorvel examples/balloon.bmp balloon.prg 2000 0 0 1 2 3 >/dev/null &&
-  make -s -C examples/c64 >/dev/null && test -s examples/c64/balloon-demo.prg)
+  make -s -C examples/c64 >/dev/null && test -s examples/c64/balloon-demo.prg &&
+  test -s examples/c64/rocket-demo.prg)
 echo "the .deb's files: the README's first example and the C64 example work"

@@ -2,7 +2,7 @@
 # Makes every release file of the checked-out commit in build/release, and
 # SHA256SUMS over them: the static Linux programs (the processors that
 # cmake/processors.txt releases) as tarballs, the .deb, the Windows .zip, the
-# npm package, the page, and quorvel.js and quorvel-check.js for Node.js
+# npm package, the page, and quorvel.js, quorvel-check.js and quorvel-sheet.js for Node.js
 # without npm. Needs what .ci/run installs. The same commit gives the same
 # bytes.
 set -euo pipefail
@@ -23,7 +23,8 @@ package() {
 package linux -DQUORVEL_WEB=ON
 page=$PWD/build/release-linux/quorvel.html
 cp build/release-linux/quorvel_*.deb "$page" build/release-linux/quorvel-*.tgz \
-  build/release-linux/quorvel.js build/release-linux/quorvel-check.js "$release"
+  build/release-linux/quorvel.js build/release-linux/quorvel-check.js \
+  build/release-linux/quorvel-sheet.js "$release"
 package windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUORVEL_PAGE="$page"
 cp build/release-windows/quorvel-*-win64.zip "$release"
 grep -v '^#' cmake/processors.txt | while read -r name triplet _ _ _ _ released _; do

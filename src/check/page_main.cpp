@@ -1,7 +1,7 @@
 // The page's one WebAssembly program, so that the page carries one module:
-// quorvel-check when started by that name; quorvel-colours, which prints the
-// code each colour argument gives, as the converter reads it, for the page's
-// colour panel; otherwise the converter.
+// quorvel-check or quorvel-sheet when started by that name; quorvel-colours,
+// which prints the code each colour argument gives, as the converter reads
+// it, for the page's colour panel; otherwise the converter.
 #include <string>
 #include <string_view>
 
@@ -9,6 +9,7 @@
 #include "driver/driver.hpp"
 #include "services/console.hpp"
 #include "services/platform/platform.hpp"
+#include "sheet/program.hpp"
 
 namespace {
 
@@ -30,6 +31,7 @@ bool started_as(char** argv, std::string_view name) {
 
 int main(int argc, char** argv) {
   if (argc > 0 && started_as(argv, "quorvel-check")) return run_check(argc, argv);
+  if (argc > 0 && started_as(argv, "quorvel-sheet")) return run_sheet(argc, argv);
   if (argc > 0 && started_as(argv, "quorvel-colours")) return print_colours(argc, argv);
   run_program(argc, argv);
   normal_end();

@@ -31,12 +31,15 @@ constexpr std::string_view help =
     "quorvel refuses). Exit status: 0 nothing found, 1 findings, 2 cannot check.\n"
     "See man quorvel-check.\n";
 
+}  // namespace
+
+namespace companion {
+
 bool say(platform::Handle stream, std::string_view text) {
   return platform::write_console(stream, text.data(), text.size());
 }
 
-// Why a file cannot be read, for its I/O error number.
-std::string reason(std::uint16_t error) {
+std::string cannot_reason(std::uint16_t error) {
   switch (error) {
     case exit_status::file_not_found:
       return "there is no such file";
@@ -50,6 +53,13 @@ std::string reason(std::uint16_t error) {
       return "the system said error " + std::to_string(error);
   }
 }
+
+}  // namespace companion
+
+namespace {
+
+using companion::cannot_reason;
+using companion::say;
 
 // An input read a part at a time, by seeking where it can.
 struct Input {
@@ -140,7 +150,7 @@ int check_file(const std::vector<std::string>& arguments) {
       name.empty() ? std::uint16_t{exit_status::file_not_found} : read_input(name, bitmap);
   if (error != 0) {
     say(platform::standard_error(),
-        "quorvel-check: cannot read \"" + shown + "\": " + reason(error) + "\n");
+        "quorvel-check: cannot read \"" + shown + "\": " + cannot_reason(error) + "\n");
     return cannot_check;
   }
   // The texts as the converter reads them (a Windows code page), before it cuts them.

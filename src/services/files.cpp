@@ -13,14 +13,6 @@ namespace {
 // never overwritten.
 platform::FileIdentity held_input;
 
-bool reach_the_same(const platform::FileIdentity& one, const platform::FileIdentity& other) {
-  for (int i = 0; i < one.count; ++i)
-    for (int k = 0; k < other.count; ++k)
-      if (one.keys[i].space == other.keys[k].space && one.keys[i].number == other.keys[k].number)
-        return true;
-  return false;
-}
-
 bool usable(const BinaryFile& file) {
   if (io_error != 0) return false;
   if (!file.open) io_error = exit_status::file_not_open;
@@ -64,7 +56,7 @@ void file_open(BinaryFile& file, std::uint32_t record_size) {
 void file_create(BinaryFile& file, std::uint32_t record_size) {
   open_with(file, record_size, platform::open_for_writing);
   if (!file.open || file.name.empty()) return;
-  if (reach_the_same(platform::file_identity(file.handle), held_input)) {
+  if (platform::reach_the_same(platform::file_identity(file.handle), held_input)) {
     platform::close_file_handle(file.handle);
     file.handle = platform::no_handle;
     file.open = false;

@@ -54,6 +54,36 @@ std::uint8_t place_pixel(std::uint8_t output_byte, std::uint8_t code, unsigned p
 
 }  // namespace sprite_arithmetic
 
+namespace sprite_rule {
+
+std::uint8_t hires_byte(std::uint8_t held, const std::uint8_t map[16]) {
+  return map[0] != 0 ? static_cast<std::uint8_t>(~held) : held;
+}
+
+std::uint8_t multicolour_byte(const std::uint8_t held[4], const std::uint8_t map[16]) {
+  std::uint8_t byte = 0;
+  for (unsigned pixel = 0; pixel < 4; ++pixel)
+    byte = sprite_arithmetic::place_pixel(byte, map[held[pixel] & 15], pixel);
+  return byte;
+}
+
+void sprite_bytes(const Pixels& pixels, bool hires, const std::uint8_t map[16],
+                  std::uint8_t out[bytes]) {
+  for (int y = 0; y < height; ++y) {
+    for (int column = 0; column < 3; ++column) {
+      const std::uint8_t* eight = &pixels[y][column * 8];
+      std::uint8_t held[4];
+      std::uint8_t row_byte = 0;
+      for (int x = 0; x < 8; ++x)
+        row_byte = static_cast<std::uint8_t>(row_byte << 1 | (eight[x] & 1));
+      for (int pixel = 0; pixel < 4; ++pixel) held[pixel] = eight[2 * pixel + 1];
+      out[y * 3 + column] = hires ? hires_byte(row_byte, map) : multicolour_byte(held, map);
+    }
+  }
+}
+
+}  // namespace sprite_rule
+
 namespace {
 
 using namespace sprite_arithmetic;
@@ -68,8 +98,8 @@ struct Conversion {
   BinaryFile& input;
   BinaryFile& output;
   std::int32_t& bytes_read;
-  std::uint8_t held_byte = 0;  // keeps its value when a read delivers nothing
-  std::uint8_t output_byte = 0;
+  std::uint8_t held_byte = 0;        // keeps its value when a read delivers nothing
+  std::uint8_t held_pixels[4] = {};  // of the multicolour byte being built
   std::uint16_t pixel_position = 0;
 };
 
@@ -92,23 +122,20 @@ void write_output_byte(Conversion& run, std::uint8_t byte) {
 // The complement goes to the written byte only, so that every missing byte of
 // a short file comes out the same.
 void put_hires_byte(Conversion& run) {
-  write_output_byte(run,
-                    colour_map[0] != 0 ? static_cast<std::uint8_t>(~run.held_byte) : run.held_byte);
+  write_output_byte(run, sprite_rule::hires_byte(run.held_byte, colour_map));
 }
 
 void add_multicolour_pixel(Conversion& run) {
-  std::uint8_t code = colour_map[run.held_byte & 15];
-  run.output_byte = place_pixel(run.output_byte, code, run.pixel_position);
+  run.held_pixels[run.pixel_position] = run.held_byte;
   if (++run.pixel_position == 4) {
-    write_output_byte(run, run.output_byte);
+    write_output_byte(run, sprite_rule::multicolour_byte(run.held_pixels, colour_map));
     run.pixel_position = 0;
-    run.output_byte = 0;
   }
 }
 
+// Pixels left over from the row before are dropped.
 void start_row(Conversion& run, std::int64_t position) {
   run.pixel_position = 0;
-  run.output_byte = 0;
   file_seek(run.input, position);
   check_io();
 }

@@ -13,6 +13,34 @@ extern std::uint8_t colour_map[16];
 // to `output`, adding every byte read to `bytes_read`.
 void loadwrite_bitmap(BinaryFile& input, BinaryFile& output, std::int32_t& bytes_read);
 
+// The rule that turns pixels into sprite bytes, over memory: the conversion
+// above uses it byte by byte as it reads, quorvel-sheet for whole cells.
+// A pixel is the byte the conversion holds for it: a 1-bit row byte (hires),
+// or a multicolour pixel whose low four bits are its palette index (of a pair,
+// the right-hand pixel's byte).
+namespace sprite_rule {
+
+inline constexpr int width = 24;
+inline constexpr int height = 21;
+inline constexpr int bytes = 63;
+
+// A hires byte as written: the held byte, complemented when the map's entry 0
+// is not 0.
+std::uint8_t hires_byte(std::uint8_t held, const std::uint8_t map[16]);
+// A multicolour byte of four pixels, left to right: each pixel's code, the
+// map's entry for its low four bits, ORed into its bit pair (codes above 3
+// spill into the neighbours).
+std::uint8_t multicolour_byte(const std::uint8_t held[4], const std::uint8_t map[16]);
+
+// The 63 bytes of a sprite from its 24 by 21 pixels, top row first: for a
+// hires sprite 0 or 1 each, for a multicolour one the palette index of each
+// pixel, of which the right-hand one of each pair counts.
+using Pixels = std::uint8_t[height][width];
+void sprite_bytes(const Pixels& pixels, bool hires, const std::uint8_t map[16],
+                  std::uint8_t out[bytes]);
+
+}  // namespace sprite_rule
+
 // The row and pixel arithmetic, exposed for tests. Widths are those of the
 // header counters: signed 16-bit rows and steps, signed 64-bit positions.
 namespace sprite_arithmetic {

@@ -159,6 +159,11 @@ std::string checker_path() {
   return program.replace_filename("quorvel-check" + program.extension().string());
 }
 
+std::string sheet_path() {
+  std::filesystem::path program = program_path();
+  return program.replace_filename("quorvel-sheet" + program.extension().string());
+}
+
 namespace {
 
 // Builds for other processors run under qemu-user with that processor's

@@ -44,8 +44,9 @@ RunResult run_program(const std::vector<std::string>& arguments, const RunOption
 // (quorvel.exe, run under Wine; quorvel.js, run by Node.js; a build for
 // another processor, run under qemu-user; a build with another compiler).
 std::string program_path();
-// quorvel-check of the same build, beside the program.
+// quorvel-check and quorvel-sheet of the same build, beside the program.
 std::string checker_path();
+std::string sheet_path();
 bool testing_windows_build();
 bool testing_node_build();  // quorvel.js, WebAssembly run by Node.js
 // The command that runs the program under test: empty when it runs as it is.

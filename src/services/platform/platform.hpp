@@ -51,6 +51,13 @@ struct FileIdentity {
   int count = 0;
 };
 FileIdentity file_identity(Handle handle);
+inline bool reach_the_same(const FileIdentity& one, const FileIdentity& other) {
+  for (int i = 0; i < one.count; ++i)
+    for (int k = 0; k < other.count; ++k)
+      if (one.keys[i].space == other.keys[k].space && one.keys[i].number == other.keys[k].number)
+        return true;
+  return false;
+}
 std::uint16_t read_file(Handle handle, void* buffer, std::size_t count, std::size_t& delivered);
 std::uint16_t write_file(Handle handle, const void* buffer, std::size_t count,
                          std::size_t& written);
@@ -59,6 +66,16 @@ std::uint16_t seek_file(Handle handle, std::int64_t position);
 // terminal, a device).
 std::int64_t file_length(Handle handle);
 std::uint16_t close_file_handle(Handle handle);
+
+// Writing a file whole or not at all: a regular file, or a name of no file
+// yet, is written as a new file beside it that then takes its place; where
+// `whole` is false (a device, a FIFO) the name is written directly.
+std::uint16_t written_whole(const std::string& name, bool& whole);
+// Creates a new file in the folder of `name`, with a name of its own.
+std::uint16_t create_beside(const std::string& name, std::string& created, Handle& handle);
+// Puts the file `from` in the place of `to` at once, replacing it.
+std::uint16_t replace_file(const std::string& from, const std::string& to);
+std::uint16_t remove_file(const std::string& name);
 
 // One write of console bytes; false when the stream refused or shortened it.
 bool write_console(Handle stream, const void* bytes, std::size_t count);

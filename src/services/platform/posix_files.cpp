@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>  // rename
 
 #include "services/exit_status.hpp"
 #include "services/platform/posix.hpp"
@@ -198,6 +199,46 @@ std::uint16_t close_file_handle(Handle handle) {
   if (close(static_cast<int>(handle)) != 0)
     return io_error_for_errno(errno, IoOperation::other, true);
   return 0;
+}
+
+std::uint16_t written_whole(const std::string& name, bool& whole) {
+  struct stat status;
+  std::string path = platform_name(name);
+  if (stat(path.c_str(), &status) != 0) {
+    whole = errno == ENOENT;
+    return whole ? 0 : open_error(errno, path);
+  }
+  if (S_ISDIR(status.st_mode)) return exit_status::access_denied;
+  whole = S_ISREG(status.st_mode);
+  return 0;
+}
+
+// ".NAME.N~" beside it: hidden, and a name of its own (the first N free).
+std::uint16_t create_beside(const std::string& name, std::string& created, Handle& handle) {
+  std::string path = platform_name(name);
+  std::size_t slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string base = path.substr(folder.size());
+  for (int attempt = 0;; ++attempt) {
+    created =
+        folder + "." + base + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) + "~";
+    int fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      handle = fd;
+      return 0;
+    }
+    if (errno != EEXIST || attempt == 99) return open_error(errno, created);
+  }
+}
+
+std::uint16_t replace_file(const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), platform_name(to).c_str()) == 0) return 0;
+  return io_error_for_errno(errno, IoOperation::other, true);
+}
+
+std::uint16_t remove_file(const std::string& name) {
+  if (unlink(name.c_str()) == 0) return 0;
+  return io_error_for_errno(errno, IoOperation::other, true);
 }
 
 bool write_console(Handle stream, const void* bytes, std::size_t count) {

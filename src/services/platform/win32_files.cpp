@@ -135,6 +135,52 @@ std::uint16_t close_file_handle(Handle handle) {
   return CloseHandle(as_handle(handle)) ? 0 : last_error();
 }
 
+// A file on a disk, or no file yet; a folder is refused, a device written directly.
+std::uint16_t written_whole(const std::string& name, bool& whole) {
+  HANDLE file = CreateFileW(platform_name(name).c_str(), 0,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    whole = error == ERROR_FILE_NOT_FOUND;
+    return whole ? 0 : io_error_for_system_code(error);
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  bool folder = GetFileInformationByHandle(file, &information) &&
+                (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  whole = GetFileType(file) == FILE_TYPE_DISK;
+  CloseHandle(file);
+  return folder ? exit_status::access_denied : 0;
+}
+
+std::uint16_t create_beside(const std::string& name, std::string& created, Handle& handle) {
+  std::size_t slash = name.find_last_of("/\\");
+  std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+  std::string base = name.substr(folder.size());
+  for (int attempt = 0;; ++attempt) {
+    created = folder + "." + base + "." + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(attempt) + "~";
+    HANDLE file = CreateFileW(platform_name(created).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      handle = reinterpret_cast<Handle>(file);
+      return 0;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS || attempt == 99) return last_error();
+  }
+}
+
+std::uint16_t replace_file(const std::string& from, const std::string& to) {
+  if (MoveFileExW(platform_name(from).c_str(), platform_name(to).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return 0;
+  return last_error();
+}
+
+std::uint16_t remove_file(const std::string& name) {
+  return DeleteFileW(platform_name(name).c_str()) ? 0 : last_error();
+}
+
 bool write_console(Handle stream, const void* bytes, std::size_t count) {
   DWORD put = 0;
   return WriteFile(as_handle(stream), bytes, static_cast<DWORD>(count), &put, nullptr) &&

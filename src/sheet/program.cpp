@@ -1,0 +1,223 @@
+// quorvel-sheet's run: reads the picture, converts the frames, and writes the
+// blocks and the labels whole, or nothing when a cell has a finding.
+#include "sheet/program.hpp"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "check/program.hpp"
+#include "services/console.hpp"
+#include "services/exit_status.hpp"
+#include "services/platform/platform.hpp"
+#include "sheet/sheet.hpp"
+
+namespace {
+
+using companion::cannot_reason;
+using companion::say;
+
+constexpr int written = 0;
+constexpr int found = 1;
+constexpr int cannot = 2;
+// Findings shown at most: a picture of another kind would show thousands.
+constexpr std::size_t most_findings = 100;
+// The start of a file, enough for any header: its size is known from it.
+constexpr std::size_t header_bytes = 1 << 16;
+// Far more than a 4096 by 4096 picture takes in any format the program reads.
+constexpr std::size_t most_bytes = std::size_t{160} << 20;
+
+constexpr std::string_view help =
+    "Usage: quorvel-sheet [OPTIONS] PICTURE OUTNAME\n"
+    "Makes C64 sprites of the cells of one picture (a BMP of 1, 4, 8, 24 or 32 bits, or a PNG)\n"
+    "and writes them to OUTNAME (- for standard output), 64 bytes a sprite, after a load\n"
+    "address if one is given; with the labels for the assembler if asked. Nothing is written\n"
+    "when a cell has a finding.\n"
+    "  --cell WxH            the cells' size, at least 24x21 (default); a sprite sits at the\n"
+    "                        top left of its cell\n"
+    "  --origin X,Y          where the first cell starts (default 0,0)\n"
+    "  --spacing X,Y         the gap between cells (default 0,0)\n"
+    "  --frames LIST         the cells to write, in order, such as 0-3,6 (default all)\n"
+    "  --hires, --multicolour  the kind of sprite (default multicolour; hires for a 1-bit\n"
+    "                        picture by palette index)\n"
+    "  --background C, --multicolour1 C, --multicolour2 C\n"
+    "                        colours by C64 colour (0-15, or a name such as light-blue):\n"
+    "                        the one other colour of a cell is that sprite's own\n"
+    "  --codes C1,C2,C3,C4   colours by palette index, as quorvel's colour arguments\n"
+    "                        (default 0,1,2,3; an indexed BMP)\n"
+    "  --address HEX|none    the load address, on a 64-byte block (default none)\n"
+    "  --labels FILE         also writes NAME = VALUE lines: the sprite pointers and colours\n"
+    "  --labels-syntax plain|kickass   .const lines for KickAssembler (default plain)\n"
+    "  --name PREFIX         the labels' prefix (default the picture's name)\n"
+    "Each finding is one line: PICTURE: warning: cell N, pixel X, Y: what, what to do.\n"
+    "Exit status: 0 written, 1 findings (nothing written), 2 cannot read, bad options or a\n"
+    "failed write. See man quorvel-sheet.\n";
+
+int refuse(const std::string& text) {
+  say(platform::standard_error(), "quorvel-sheet: " + text + "\n");
+  return cannot;
+}
+
+// Appends up to `count` bytes of the file to `bytes`.
+std::uint16_t read_more(platform::Handle handle, std::vector<std::uint8_t>& bytes,
+                        std::size_t count) {
+  while (count > 0) {
+    std::size_t at = bytes.size(), delivered = 0;
+    bytes.resize(at + std::min<std::size_t>(count, 1 << 20));
+    std::uint16_t error =
+        platform::read_file(handle, bytes.data() + at, bytes.size() - at, delivered);
+    bytes.resize(at + delivered);
+    if (error != 0 || delivered == 0) return error;
+    count -= delivered;
+  }
+  return 0;
+}
+
+// What an existing file of this name reaches; no keys where there is none.
+platform::FileIdentity identity_of(const std::string& name) {
+  platform::Handle handle = platform::no_handle;
+  if (name == "-" || platform::open_existing_file(name, handle) != 0) return {};
+  platform::FileIdentity identity = platform::file_identity(handle);
+  platform::close_file_handle(handle);
+  return identity;
+}
+
+// The whole picture, once its start shows a size that can be read.
+int read_picture(const std::string& name, sheet::Picture& picture,
+                 platform::FileIdentity& identity) {
+  std::string shown = platform::console_text(name);
+  platform::Handle handle = platform::no_handle;
+  std::vector<std::uint8_t> bytes;
+  std::uint16_t error = name.empty() ? std::uint16_t{exit_status::file_not_found}
+                                     : platform::open_existing_file(name, handle);
+  if (error == 0) identity = platform::file_identity(handle);
+  if (error == 0) error = read_more(handle, bytes, header_bytes);
+  sheet::Shape shape;
+  if (error == 0) shape = sheet::picture_shape(bytes);
+  if (error == 0 && shape.refusal.empty()) error = read_more(handle, bytes, most_bytes);
+  if (handle != platform::no_handle) platform::close_file_handle(handle);
+  if (error != 0) return refuse("cannot read \"" + shown + "\": " + cannot_reason(error));
+  if (!shape.refusal.empty()) return refuse("cannot read \"" + shown + "\": " + shape.refusal);
+  if (std::string problem = sheet::decode_picture(bytes, picture); !problem.empty())
+    return refuse("cannot read \"" + shown + "\": " + problem);
+  return written;
+}
+
+std::uint16_t write_all(platform::Handle handle, const std::string& bytes) {
+  std::size_t done = 0;
+  std::uint16_t error = platform::write_file(handle, bytes.data(), bytes.size(), done);
+  return error != 0 ? error : done < bytes.size() ? exit_status::write_failed : std::uint16_t{0};
+}
+
+// One output: a file written beside its name and put in its place, or a
+// device written directly, or standard output.
+struct Output {
+  std::string name;
+  std::string bytes;
+  std::string created;  // the file beside it, until it takes the name's place
+};
+
+std::uint16_t write_beside(Output& output) {
+  if (output.name == "-") return write_all(platform::standard_output(), output.bytes);
+  bool whole = false;
+  if (std::uint16_t error = platform::written_whole(output.name, whole)) return error;
+  platform::Handle handle = platform::no_handle;
+  std::uint16_t error = whole ? platform::create_beside(output.name, output.created, handle)
+                              : platform::open_for_writing(output.name, handle);
+  if (error != 0) return error;
+  error = write_all(handle, output.bytes);
+  std::uint16_t closed = platform::close_file_handle(handle);
+  return error != 0 ? error : closed;
+}
+
+// Writes every output, and only then puts each in its place: a failure
+// leaves every name that was to be replaced as it was.
+int write_outputs(std::vector<Output>& outputs) {
+  std::uint16_t error = 0;
+  const Output* failed = nullptr;
+  for (Output& output : outputs)
+    if (error == 0 && (error = write_beside(output)) != 0) failed = &output;
+  for (Output& output : outputs) {
+    if (error != 0 || output.created.empty()) continue;
+    if ((error = platform::replace_file(output.created, output.name)) != 0) failed = &output;
+    if (error == 0) output.created.clear();
+  }
+  if (error == 0) return written;
+  for (Output& left : outputs)
+    if (!left.created.empty()) platform::remove_file(left.created);
+  return refuse("cannot write \"" + platform::console_text(failed->name) +
+                "\": " + cannot_reason(error));
+}
+
+int show_findings(const std::string& picture, const std::vector<sheet::Finding>& findings) {
+  std::string shown = platform::console_text(picture);
+  std::string lines;
+  for (std::size_t i = 0; i < findings.size() && i < most_findings; ++i) {
+    const sheet::Finding& finding = findings[i];
+    lines += shown + ": warning: cell " + std::to_string(finding.cell) + ", pixel " +
+             std::to_string(finding.x) + ", " + std::to_string(finding.y) + ": " + finding.message +
+             "\n";
+  }
+  if (findings.size() > most_findings)
+    lines += shown + ": warning: " + std::to_string(findings.size() - most_findings) +
+             " more findings not shown\n";
+  return say(platform::standard_output(), lines) ? found : cannot;
+}
+
+int make_sheet(const sheet::Options& options) {
+  sheet::Picture picture;
+  platform::FileIdentity identity;
+  if (int status = read_picture(options.picture, picture, identity)) return status;
+  for (const std::string& name : {options.outname, options.labels})
+    if (!name.empty() && platform::reach_the_same(identity_of(name), identity))
+      return refuse("\"" + platform::console_text(name) +
+                    "\" is the picture itself: give another name");
+  if (!options.background && !options.codes && picture.bits == 0)
+    return refuse("\"" + platform::console_text(options.picture) +
+                  "\" is read by its colours: give them by C64 colour (--background C, "
+                  "--multicolour1 C, --multicolour2 C). Its colours: " +
+                  sheet::colour_census(picture));
+  sheet::Grid grid = sheet::grid_for(options, picture.width, picture.height);
+  if (grid.count() == 0)
+    return refuse("the picture (" + std::to_string(picture.width) + " by " +
+                  std::to_string(picture.height) + ") holds no whole cell of " +
+                  std::to_string(options.cell_width) + " by " +
+                  std::to_string(options.cell_height) + " from --origin");
+  std::vector<int> frames;
+  if (std::string problem = sheet::read_frames(options.frames, grid.count(), frames);
+      !problem.empty())
+    return refuse(problem);
+  if (options.address)
+    if (std::string problem = sheet::address_problem(*options.address, frames.size());
+        !problem.empty())
+      return refuse(problem);
+  sheet::Conversion conversion;
+  if (std::string problem = sheet::convert_frames(picture, options, grid, frames, conversion);
+      !problem.empty())
+    return refuse(problem);
+  if (!conversion.findings.empty()) return show_findings(options.picture, conversion.findings);
+  std::vector<std::uint8_t> bytes = sheet::blocks(conversion, options.address);
+  std::vector<Output> outputs = {{options.outname, std::string(bytes.begin(), bytes.end()), ""}};
+  if (!options.labels.empty()) {
+    std::string prefix = options.name.empty() ? sheet::label_prefix(options.picture) : options.name;
+    outputs.push_back({options.labels, sheet::labels_text(conversion, options, prefix), ""});
+  }
+  return write_outputs(outputs);
+}
+
+}  // namespace
+
+int run_sheet(int argc, platform::ArgumentChar** argv) {
+  platform::prepare_process(fatal_error);
+  std::vector<std::string> arguments = platform::program_arguments(argc, argv);
+  sheet::Options options;
+  std::string problem = sheet::read_options(
+      std::vector<std::string>(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()),
+      options);
+  if (!problem.empty()) return refuse(problem);
+  if (options.help) return say(platform::standard_output(), help) ? written : cannot;
+  if (options.version)
+    return say(platform::standard_output(), "quorvel-sheet " QUORVEL_RELEASE_VERSION "\n") ? written
+                                                                                           : cannot;
+  return make_sheet(options);
+}

@@ -1,0 +1,402 @@
+// quorvel-sheet's cells: each cut from the picture and made a sprite through
+// the converter's own rule, by C64 colour or by palette index, with what is
+// wrong in it; then the blocks and the labels.
+#include "sheet/sheet.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "check/c64_palettes.hpp"
+#include "sprite/sprite.hpp"
+
+namespace sheet {
+
+namespace {
+
+// Every kind of finding, once a cell: at its first pixel, with a count.
+struct Found {
+  std::int64_t count = 0;
+  int x = 0, y = 0;
+  void at(int px, int py) {
+    if (count++ == 0) x = px, y = py;
+  }
+};
+
+std::string plural(std::int64_t count, const std::string& one, const std::string& many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string hex_colour(std::uint32_t rgb) {
+  char text[8] = "#000000";
+  for (int i = 0; i < 6; ++i) text[6 - i] = "0123456789ABCDEF"[rgb >> (4 * i) & 15];
+  return text;
+}
+
+// The picture's colours as C64 colour numbers: by the one published palette
+// that holds them all, else each by its nearest published colour within the
+// tolerance; -1 for a colour of none.
+struct Matcher {
+  const c64::Palette* palette = nullptr;
+  std::uint32_t last = transparent;  // never a colour asked for
+  int last_number = -1;
+  std::unordered_map<std::uint32_t, int> known;
+
+  int number(std::uint32_t rgb) {
+    if (rgb == last) return last_number;
+    auto found = known.find(rgb);
+    int result = found != known.end() ? found->second : match(rgb);
+    if (found == known.end() && known.size() < (1 << 16)) known.emplace(rgb, result);
+    last = rgb;
+    last_number = result;
+    return result;
+  }
+
+  int match(std::uint32_t rgb) const {
+    if (palette != nullptr) return c64::colour_in(*palette, rgb).value_or(-1);
+    int best = -1, best_distance = 0;
+    for (const c64::Palette& each : c64::palettes)
+      for (int n = 0; n < 16; ++n) {
+        std::uint32_t published = each.rgb[static_cast<std::size_t>(n)];
+        if (!c64::within_tolerance(rgb, published)) continue;
+        int distance = 0;
+        for (int shift : {16, 8, 0}) {
+          int d = static_cast<int>(rgb >> shift & 255) - static_cast<int>(published >> shift & 255);
+          distance += d * d;
+        }
+        if (best < 0 || distance < best_distance) best = n, best_distance = distance;
+      }
+    return best;
+  }
+};
+
+// The distinct colours of the cells (a picture of more than a few thousand
+// is no C64 picture, and is matched colour by colour).
+Matcher matcher_for(const Picture& picture, const Grid& grid, const std::set<int>& cells) {
+  std::unordered_set<std::uint32_t> colours;
+  std::uint32_t last = transparent;
+  for (int cell : cells)
+    for (int y = grid.top(cell); y < grid.top(cell) + grid.cell_height && colours.size() <= 4096;
+         ++y)
+      for (int x = grid.left(cell); x < grid.left(cell) + grid.cell_width; ++x) {
+        std::uint32_t rgb = colour_at(picture, x, y);
+        if (rgb != last && rgb != transparent) colours.insert(rgb);
+        last = rgb;
+      }
+  Matcher matcher;
+  if (colours.size() > 4096) return matcher;
+  for (const c64::Palette& palette : c64::palettes)
+    if (std::all_of(colours.begin(), colours.end(), [&palette](std::uint32_t rgb) {
+          return c64::colour_in(palette, rgb).has_value();
+        })) {
+      matcher.palette = &palette;
+      break;
+    }
+  return matcher;
+}
+
+std::string name_of(int number) {
+  return c64::colour_phrase(number);
+}
+
+// What one cell holds, and what is wrong in it.
+struct Cell {
+  sprite_rule::Pixels pixels{};
+  std::optional<int> own;  // by C64 colour: the sprite's own colour
+  Found outside, pairs, no_colour, second, above;
+  std::uint32_t strange = 0;  // the first colour of no C64 palette
+  int second_colour = 0;
+  std::set<int> above_indices;
+};
+
+// The settings of one conversion, read once.
+struct Way {
+  bool hires = false;
+  bool by_colour = false;
+  int background = 0;
+  std::optional<int> multicolour1, multicolour2;
+  std::uint8_t map[16] = {};
+};
+
+bool register_colour(const Way& way, int number) {
+  return number == way.background ||
+         (!way.hires && (way.multicolour1 == number || way.multicolour2 == number));
+}
+
+// A pixel's code by C64 colour; the sprite's own colour is the cell's most
+// common colour besides the registers', and any other is a finding.
+int colour_code(const Way& way, Cell& cell, int number, int x, int y) {
+  if (number == way.background) return 0;
+  if (!way.hires && way.multicolour1 == number) return 1;
+  if (!way.hires && way.multicolour2 == number) return 3;
+  if (number != *cell.own) {
+    if (cell.second.count == 0) cell.second_colour = number;
+    cell.second.at(x, y);
+  }
+  return way.hires ? 1 : 2;
+}
+
+// The C64 colour of each pixel of a cell, -1 for none, and the sprite's own
+// colour: the most common of the others.
+std::vector<int> cell_colours(const Picture& picture, const Grid& grid, int index, const Way& way,
+                              Matcher& matcher, Cell& cell) {
+  std::vector<int> numbers;
+  std::map<int, int> others;
+  for (int y = 0; y < grid.cell_height; ++y)
+    for (int x = 0; x < grid.cell_width; ++x) {
+      std::uint32_t rgb = colour_at(picture, grid.left(index) + x, grid.top(index) + y);
+      int number = rgb == transparent ? way.background : matcher.number(rgb);
+      numbers.push_back(number);
+      if (number >= 0 && x < sprite_rule::width && y < sprite_rule::height &&
+          !register_colour(way, number))
+        ++others[number];
+    }
+  for (const auto& [number, count] : others)
+    if (!cell.own || count > others[*cell.own]) cell.own = number;
+  return numbers;
+}
+
+void cut_by_colour(const Picture& picture, const Grid& grid, int index, const Way& way,
+                   Matcher& matcher, Cell& cell) {
+  std::vector<int> numbers = cell_colours(picture, grid, index, way, matcher, cell);
+  for (int y = 0; y < grid.cell_height; ++y) {
+    for (int x = 0; x < grid.cell_width; ++x) {
+      int px = grid.left(index) + x, py = grid.top(index) + y;
+      int number = numbers[static_cast<std::size_t>(y * grid.cell_width + x)];
+      if (number < 0) {
+        if (cell.no_colour.count == 0) cell.strange = colour_at(picture, px, py);
+        cell.no_colour.at(px, py);
+        continue;
+      }
+      if (x >= sprite_rule::width || y >= sprite_rule::height) {
+        if (number != way.background) cell.outside.at(px, py);
+        continue;
+      }
+      int left = x % 2 == 1 ? numbers[static_cast<std::size_t>(y * grid.cell_width + x - 1)] : -1;
+      if (!way.hires && left >= 0 && left != number) cell.pairs.at(px - 1, py);
+      cell.pixels[y][x] = static_cast<std::uint8_t>(colour_code(way, cell, number, px, py));
+    }
+  }
+}
+
+void cut_by_index(const Picture& picture, const Grid& grid, int index, const Way& way, Cell& cell) {
+  for (int y = 0; y < grid.cell_height; ++y) {
+    for (int x = 0; x < grid.cell_width; ++x) {
+      int px = grid.left(index) + x, py = grid.top(index) + y;
+      std::uint8_t pixel =
+          picture.indices[static_cast<std::size_t>(py) * static_cast<std::size_t>(picture.width) +
+                          static_cast<std::size_t>(px)];
+      if (x >= sprite_rule::width || y >= sprite_rule::height) {
+        bool drawn = way.hires ? ((pixel & 1) != 0) != (way.map[0] != 0) : way.map[pixel & 15] != 0;
+        if (drawn) cell.outside.at(px, py);
+        continue;
+      }
+      cell.pixels[y][x] = pixel;
+      if (way.hires) continue;
+      if (pixel > 3) {
+        cell.above.at(px, py);
+        cell.above_indices.insert(pixel);
+      }
+      if (x % 2 == 1 && cell.pixels[y][x - 1] != pixel) cell.pairs.at(px - 1, py);
+    }
+  }
+}
+
+void report(std::vector<Finding>& findings, int index, const Found& found,
+            const std::string& message) {
+  if (found.count > 0) findings.push_back({index, found.x, found.y, message});
+}
+
+std::string list_of(const std::set<int>& indices) {
+  std::string text;
+  int listed = 0;
+  for (int index : indices) {
+    if (listed++ == 8) return text + ", ...";
+    text += (text.empty() ? "" : ", ") + std::to_string(index);
+  }
+  return text;
+}
+
+void cell_findings(const Cell& cell, int index, const Way& way, std::vector<Finding>& findings) {
+  report(findings, index, cell.no_colour,
+         "colour " + hex_colour(cell.strange) +
+             " is in no published C64 palette (Pepto's, Colodore; each of red, green and blue "
+             "within 10), " +
+             plural(cell.no_colour.count, "pixel", "pixels") + ": draw with the C64's colours");
+  std::string registers =
+      way.hires ? "the background" : "the background and the two multicolour registers";
+  if (cell.own)
+    report(findings, index, cell.second,
+           name_of(cell.second_colour) + " is a second colour of the sprite's own, beside " +
+               name_of(*cell.own) + ", its most common (" +
+               plural(cell.second.count, "pixel is", "pixels are") +
+               " of neither it nor a register's colour); a sprite has one colour of its own "
+               "besides " +
+               registers + ": draw it in " + name_of(*cell.own) + ", or give it as a register");
+  report(findings, index, cell.pairs,
+         plural(cell.pairs.count, "pair", "pairs") +
+             " of pixels differ (the first here); a multicolour sprite pixel is two pixels wide "
+             "and the right-hand one counts: draw every sprite pixel two pixels wide" +
+             (way.by_colour ? ", or give --hires for a hires sprite" : ""));
+  report(findings, index, cell.above,
+         "palette " + std::string(cell.above_indices.size() == 1 ? "index " : "indices ") +
+             list_of(cell.above_indices) + (cell.above_indices.size() == 1 ? " is" : " are") +
+             " used (" + plural(cell.above.count, "pixel", "pixels") +
+             "); the codes are those of indices 0 to 3, the others become the background: save "
+             "the picture with these colours at indices 0 to 3, or give its colours by C64 colour");
+  report(findings, index, cell.outside,
+         plural(cell.outside.count, "pixel", "pixels") +
+             " drawn outside the sprite's 24 by 21 at the top left of the cell: a sprite shows "
+             "only those; draw inside them, or give another --cell or --origin");
+}
+
+std::string way_problem(const Picture& picture, const Options& options, Way& way) {
+  way.by_colour = options.background.has_value();
+  if (!way.by_colour && picture.bits == 0)
+    return picture.png ? "a PNG is read by its colours: give them by C64 colour (--background C, "
+                         "--multicolour1 C, --multicolour2 C)"
+                       : "a true-colour picture has no palette indices: give its colours by C64 "
+                         "colour (--background C, --multicolour1 C, --multicolour2 C)";
+  way.hires = options.mode == Options::Mode::hires ||
+              (options.mode == Options::Mode::unset && !way.by_colour && picture.bits == 1);
+  if (way.hires && !way.by_colour && picture.bits != 1)
+    return "a hires sprite by palette index takes a 1-bit picture: give the colours by C64 colour "
+           "(--background C) instead";
+  if (way.by_colour) {
+    way.background = *options.background;
+    way.multicolour1 = options.multicolour1;
+    way.multicolour2 = options.multicolour2;
+    for (std::uint8_t code = 0; code < 4; ++code) way.map[code] = code;
+  } else {
+    std::array<std::uint8_t, 4> codes =
+        options.codes.value_or(std::array<std::uint8_t, 4>{0, 1, 2, 3});
+    std::copy(codes.begin(), codes.end(), way.map);
+  }
+  return "";
+}
+
+}  // namespace
+
+Grid grid_for(const Options& options, int width, int height) {
+  Grid grid;
+  grid.cell_width = options.cell_width;
+  grid.cell_height = options.cell_height;
+  grid.origin_x = options.origin_x;
+  grid.origin_y = options.origin_y;
+  grid.step_x = options.cell_width + options.spacing_x;
+  grid.step_y = options.cell_height + options.spacing_y;
+  auto whole = [](int length, int origin, int cell, int step) {
+    return length - origin < cell ? 0 : (length - origin - cell) / step + 1;
+  };
+  grid.columns = whole(width, grid.origin_x, grid.cell_width, grid.step_x);
+  grid.rows = whole(height, grid.origin_y, grid.cell_height, grid.step_y);
+  if (grid.columns == 0) grid.rows = 0;
+  return grid;
+}
+
+std::string convert_frames(const Picture& picture, const Options& options, const Grid& grid,
+                           const std::vector<int>& frames, Conversion& conversion) {
+  Way way;
+  if (std::string problem = way_problem(picture, options, way); !problem.empty()) return problem;
+  conversion.hires = way.hires;
+  std::set<int> cells(frames.begin(), frames.end());
+  Matcher matcher;
+  if (way.by_colour) matcher = matcher_for(picture, grid, cells);
+  std::map<int, Frame> made;
+  for (int index : cells) {
+    Cell cell;
+    if (way.by_colour)
+      cut_by_colour(picture, grid, index, way, matcher, cell);
+    else
+      cut_by_index(picture, grid, index, way, cell);
+    cell_findings(cell, index, way, conversion.findings);
+    Frame frame;
+    sprite_rule::sprite_bytes(cell.pixels, way.hires, way.map, frame.sprite.data());
+    frame.colour = cell.own.value_or(way.background);
+    made[index] = frame;
+  }
+  for (int index : frames) conversion.frames.push_back(made[index]);
+  return "";
+}
+
+std::string colour_census(const Picture& picture) {
+  Grid whole{1, 1, picture.width, picture.height, 0, 0, picture.width, picture.height};
+  Matcher matcher = matcher_for(picture, whole, {0});
+  std::map<int, std::int64_t> counts;  // colour number (-1 none, -2 transparent): pixels
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      std::uint32_t rgb = colour_at(picture, x, y);
+      ++counts[rgb == transparent ? -2 : matcher.number(rgb)];
+    }
+  std::vector<std::pair<std::int64_t, int>> by_count;
+  for (const auto& [number, count] : counts) by_count.push_back({-count, number});
+  std::sort(by_count.begin(), by_count.end());
+  std::string text;
+  for (const auto& [count, number] : by_count) {
+    std::string what = number == -2   ? "transparent (the background)"
+                       : number == -1 ? "in no C64 palette"
+                                      : name_of(number) + " (" + std::to_string(number) + ")";
+    text += (text.empty() ? "" : ", ") + what + " " + plural(-count, "pixel", "pixels");
+  }
+  return text;
+}
+
+std::vector<std::uint8_t> blocks(const Conversion& conversion, std::optional<int> address) {
+  std::vector<std::uint8_t> bytes;
+  if (address)
+    bytes = {static_cast<std::uint8_t>(*address & 0xFF), static_cast<std::uint8_t>(*address >> 8)};
+  for (const Frame& frame : conversion.frames) {
+    bytes.insert(bytes.end(), frame.sprite.begin(), frame.sprite.end());
+    bytes.push_back(0);
+  }
+  return bytes;
+}
+
+std::string address_problem(int address, std::size_t frames) {
+  char hex[6] = "$0000";
+  for (int i = 0; i < 4; ++i) hex[4 - i] = "0123456789ABCDEF"[address >> (4 * i) & 15];
+  if (address % 64 != 0)
+    return std::string("--address ") + hex +
+           " is not on a 64-byte boundary: a sprite pointer names the block of 64 bytes at a "
+           "multiple of 64 ($40)";
+  std::int64_t end = address + 64 * static_cast<std::int64_t>(frames);
+  if (end > 0x10000 || address / 0x4000 != (end - 1) / 0x4000)
+    return "the " + plural(static_cast<std::int64_t>(frames), "block", "blocks") + " from " + hex +
+           " cross the end of the 16 KiB VIC bank they start in, and a sprite pointer reaches "
+           "only the blocks of its bank: give another --address or fewer --frames";
+  return "";
+}
+
+std::string label_prefix(const std::string& picture) {
+  std::string name = picture.substr(picture.find_last_of("/\\") + 1);
+  if (std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') c = '_';
+  if (name.empty()) return "sprite";
+  if (std::isdigit(static_cast<unsigned char>(name[0]))) name.insert(0, "_");
+  return name;
+}
+
+std::string labels_text(const Conversion& conversion, const Options& options,
+                        const std::string& prefix) {
+  std::string text;
+  auto label = [&](const std::string& name, int value) {
+    text +=
+        (options.kickass ? ".const " : "") + prefix + name + " = " + std::to_string(value) + "\n";
+  };
+  int first_block = options.address ? *options.address % 0x4000 / 64 : 0;
+  bool by_colour = options.background.has_value();
+  for (std::size_t n = 0; n < conversion.frames.size(); ++n) {
+    label("_" + std::to_string(n), first_block + static_cast<int>(n));
+    if (by_colour) label("_" + std::to_string(n) + "_colour", conversion.frames[n].colour);
+  }
+  if (options.background) label("_background", *options.background);
+  if (options.multicolour1) label("_multicolour1", *options.multicolour1);
+  if (options.multicolour2) label("_multicolour2", *options.multicolour2);
+  return text;
+}
+
+}  // namespace sheet
