@@ -331,15 +331,16 @@ std::string colour_census(const Picture& picture) {
       std::uint32_t rgb = colour_at(picture, x, y);
       ++counts[rgb == transparent ? -2 : matcher.number(rgb)];
     }
-  std::vector<std::pair<std::int64_t, int>> by_count;
-  for (const auto& [number, count] : counts) by_count.push_back({-count, number});
-  std::sort(by_count.begin(), by_count.end());
+  std::vector<int> by_count;  // the colours, the most pixels first
+  for (const auto& [number, count] : counts) by_count.push_back(number);
+  std::stable_sort(by_count.begin(), by_count.end(),
+                   [&counts](int one, int other) { return counts[one] > counts[other]; });
   std::string text;
-  for (const auto& [count, number] : by_count) {
+  for (int number : by_count) {
     std::string what = number == -2   ? "transparent (the background)"
                        : number == -1 ? "in no C64 palette"
                                       : name_of(number) + " (" + std::to_string(number) + ")";
-    text += (text.empty() ? "" : ", ") + what + " " + plural(-count, "pixel", "pixels");
+    text += (text.empty() ? "" : ", ") + what + " " + plural(counts[number], "pixel", "pixels");
   }
   return text;
 }
