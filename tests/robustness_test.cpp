@@ -245,7 +245,7 @@ void run_cases(int bits, unsigned seed, int count) {
   while (done < count) {
     Bytes bitmap = generate.bitmap(bits);
     Prediction expected = predict(bitmap);
-    if (expected.sprite_bytes > 65536 || expected.pixel_reads > (1 << 20))
+    if (expected.sprite_bytes > 65536 || expected.pixel_reads > (1 << 16))
       continue;  // huge but legitimate
     Settings settings{generate.text(),
                       generate.pick(0, 1) ? "1" : generate.text(),

@@ -246,6 +246,9 @@ TEST(SheetProgram, FindingsAndRefusalsWriteNothing) {
   const Bytes png = png_sheet(6, 8, c64::palettes[0], true);
   Bytes big_png = png;
   big_png[16 + 2] = 0x13, big_png[16 + 3] = 0x88;  // 5000 pixels wide, said before decoding
+  Bytes endless_chunk = png;                       // its data chunk said to be longer than the file
+  std::size_t data = 8 + 25;                       // after the signature and the header chunk
+  endless_chunk[data] = 0xFF, endless_chunk[data + 1] = 0xFF;
   const struct {
     std::string name;
     Bytes picture;
@@ -303,6 +306,8 @@ TEST(SheetProgram, FindingsAndRefusalsWriteNothing) {
       {"larger than 4096, before decoding", big_png, by_colour, 2,
        "quorvel-sheet: cannot read \"sheet.png\": it is 5000 by 42 pixels, larger than 4096 by "
        "4096"},
+      {"a chunk longer than the file", endless_chunk, by_colour, 2,
+       "quorvel-sheet: cannot read \"sheet.png\": its PNG data is damaged"},
       {"no such option", png, {"--colour", "1"}, 2, "quorvel-sheet: there is no option --colour"},
       {"two ways of giving colours", png, with(by_colour, {"--codes", "0,1,2,3"}), 2,
        "quorvel-sheet: give colours by C64 colour or by --codes, not both"},

@@ -38,16 +38,22 @@ bool png_size(const std::vector<std::uint8_t>& start, int& width, int& height) {
 }
 
 #ifdef QUORVEL_PNG
+// Why stb_image failed; some of its refusals (a chunk longer than the file)
+// leave no reason.
+std::string damaged() {
+  const char* reason = stbi_failure_reason();
+  return std::string("its PNG data is damaged") +
+         (reason != nullptr ? std::string(" (") + reason + ")" : "");
+}
+
 std::string decode_png(const std::vector<std::uint8_t>& file, int& width, int& height,
                        std::shared_ptr<const std::uint8_t[]>& rgba) {
   if (file.size() > static_cast<std::size_t>(INT32_MAX)) return "it is too large";
   int channels = 0;
   auto length = static_cast<int>(file.size());
-  if (!stbi_info_from_memory(file.data(), length, &width, &height, &channels))
-    return std::string("its PNG data is damaged (") + stbi_failure_reason() + ")";
+  if (!stbi_info_from_memory(file.data(), length, &width, &height, &channels)) return damaged();
   stbi_uc* pixels = stbi_load_from_memory(file.data(), length, &width, &height, &channels, 4);
-  if (pixels == nullptr)
-    return std::string("its PNG data is damaged (") + stbi_failure_reason() + ")";
+  if (pixels == nullptr) return damaged();
   rgba = std::shared_ptr<const std::uint8_t[]>(pixels, [](const std::uint8_t* decoded) {
     stbi_image_free(const_cast<std::uint8_t*>(decoded));
   });
