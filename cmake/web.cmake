@@ -12,13 +12,13 @@ if(EMSCRIPTEN)
   # Memory grows as a run needs it (the checker reads up to 64 MiB of a file),
   # up to a ceiling far above any picture a sprite is made of; the hosts read
   # the heap through emscripten's views, which a growth replaces.
-  set(wasm_options -sEXIT_RUNTIME=1 -sUSE_OFFSET_CONVERTER=1 --profiling-funcs
+  set(wasm_options -sEXIT_RUNTIME=1 -sUSE_OFFSET_CONVERTER=1
       "-sBINARYEN_EXTRA_PASSES=-ocimfs=0,-fimfs=0" -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=1GB
       --pre-js=${hosts}/wasm_host.js)
   # quorvel.js, quorvel-check.js and quorvel-sheet.js: programs of their own for Node.js.
   foreach(program quorvel quorvel-check quorvel-sheet)
     set_target_properties(${program} PROPERTIES SUFFIX .js)
-    target_link_options(${program} PRIVATE ${wasm_options} -sENVIRONMENT=node -sNODERAWFS=1
+    target_link_options(${program} PRIVATE ${wasm_options} --profiling-funcs -sENVIRONMENT=node -sNODERAWFS=1
       -sSINGLE_FILE=1 -sNODEJS_CATCH_EXIT=0 -sNODEJS_CATCH_REJECTION=0
       --pre-js=${hosts}/node_host.js --extern-pre-js=${hosts}/node_start.js)
     set_property(TARGET ${program} APPEND PROPERTY LINK_DEPENDS ${hosts}/wasm_host.js
@@ -29,9 +29,13 @@ if(EMSCRIPTEN)
   add_executable(quorvel_page src/check/page_main.cpp)
   target_link_libraries(quorvel_page PRIVATE quorvel_sheet)
   set_target_properties(quorvel_page PROPERTIES SUFFIX .js)
-  target_link_options(quorvel_page PRIVATE ${wasm_options} -sENVIRONMENT=worker -sMODULARIZE=1
+  # Each run on the page is a fresh instance of the module: it starts small,
+  # so that an instance costs next to nothing, and grows as a run needs. The
+  # page carries the module in its one file, so it is made small: optimised
+  # for size, without function names (a report's offsets need none).
+  target_link_options(quorvel_page PRIVATE ${wasm_options} -Oz -sENVIRONMENT=worker -sMODULARIZE=1
     -sEXPORT_NAME=createQuorvel -sINVOKE_RUN=0 -sEXPORTED_RUNTIME_METHODS=callMain,FS
-    --pre-js=${hosts}/page_host.js)
+    -sINITIAL_MEMORY=2MB -sTOTAL_STACK=512KB --pre-js=${hosts}/page_host.js)
   set_property(TARGET quorvel_page APPEND PROPERTY LINK_DEPENDS ${hosts}/wasm_host.js
                ${hosts}/page_host.js)
   # quorvel.html: the page with its style, its scripts and the module inside.

@@ -12,8 +12,9 @@ const scriptText = (text) => text.replace(/<\/script/gi, '<\\/script');
 
 const parts = {
   '<link rel="stylesheet" href="style.css">': `<style>\n${read('style.css')}</style>`,
-  '<script src="logic.js"></script>': `<script>\n${scriptText(read('logic.js'))}</script>`,
+  '<script id="logic-script" src="logic.js"></script>': `<script id="logic-script">\n${scriptText(read('logic.js'))}</script>`,
   '<script src="page.js"></script>': `<script>\n${scriptText(read('page.js'))}</script>`,
+  '<script src="sheet.js"></script>': `<script>\n${scriptText(read('sheet.js'))}</script>`,
   '/*WORKER*/': scriptText(read('worker.js')),
   '/*MODULE*/': scriptText(fs.readFileSync(moduleJs, 'utf8')),
   '/*WASM*/': fs.readFileSync(moduleJs.replace(/\.js$/, '.wasm')).toString('base64'),

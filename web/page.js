@@ -1,12 +1,14 @@
-// The page: picks the bitmap, runs the program and its checker in a worker
+// The page: picks the picture, has the worker read it and run the programs
 // whenever an input changes, and shows which colour lands in which C64
 // register, what is wrong and how to fix it, what the program printed and the
-// sprite it wrote. What is pure is in logic.js.
+// sprite it wrote. A sheet of many sprites has its own view (sheet.js). What
+// is pure is in logic.js.
 'use strict';
 
 const {
-  c64Colours, noAddress, outputName, commandLine, hexDump, readBitmap, spriteCodes, registers,
-  parseColours, mappingRows, conversionMode, findings, movedToFirstFour, inkOn,
+  c64Colours, c64Numbers, noAddress, outputName, commandLine, hexDump, readBitmap, spriteCodes,
+  registers, parseColours, mappingRows, conversionMode, findings, codeOf, registerPresets,
+  defaultChoice, applyChoice, holdsSheet, grouped,
 } = QuorvelLogic;
 
 // What an exit status of a run on this page means (the page runs the program
@@ -24,8 +26,15 @@ const $ = (id) => document.getElementById(id);
 const settingIds = ['startaddress', 'zerobyte', 'colour1', 'colour2', 'colour3', 'colour4'];
 const registerDefaults = { background: 6, multicolour1: 10, spritecolour: 1, multicolour2: 8 };
 const narrow = matchMedia('(max-width: 34rem)');
-let bitmap = null;  // the picked bitmap: { name, bytes, header }, or a made copy
-let fixedCopy = null;  // the copy made by "Move the colours", offered for download
+// A picture this large converts for a while: its runs wait until the typing stops.
+const largeBitmap = 1 << 16;
+// A picture larger than this is handed to the worker, which keeps it: a copy
+// of it would hold up the page's thread.
+const heldByWorker = 1 << 20;
+let bitmap = null;  // the picked picture: { name, key, bytes, size, file, shape, header, counts, census, mode }
+let pictures = 0;
+let sheetView = false;
+let fixedCopy = null;  // the copy made with the chosen registers, offered for download
 let running = null;  // the run under way: its inputs, read when it started
 let runs = 0;
 let shown = null;  // the result on screen, with the inputs it belongs to
@@ -33,16 +42,90 @@ let worker = null;
 let downloadUrls = [];
 let liveTimer = 0;
 let picks = 0;
+const touched = new Set();  // the registers the person set, which presets leave alone
+const answers = new Map();  // the worker's questions still open: id → what to do with the answer
+const runsUnderWay = new Set();  // the ids of the runs the worker has not answered yet
 
-const wasmBytes = Uint8Array.from(atob($('module-wasm').textContent.trim()), (c) => c.charCodeAt(0));
+function decodeBase64(text) {
+  const binary = atob(text);
+  const bytes = new Uint8Array(binary.length);
+  for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+  return bytes;
+}
+
+// The worker starts first, while the module is compiled, once; each worker
+// gets it, and each run instantiates it.
 const workerUrl = URL.createObjectURL(
-  new Blob([$('module-code').textContent, '\n', $('worker-code').textContent],
+  new Blob([$('module-code').textContent, '\n', $('logic-script').textContent, '\n', $('worker-code').textContent],
     { type: 'text/javascript' }));
+let compiled = null;
+startWorker();
+compiled = WebAssembly.compile(decodeBase64($('module-wasm').textContent.trim()));
+// The page is ready once the module is: what it asks before the worker has
+// started waits for it.
+compiled.then((module) => {
+  worker.postMessage({ type: 'load', module });
+  document.body.dataset.ready = 'true';
+  performance.mark('ready');
+});
 
 function startWorker() {
   worker = new Worker(workerUrl);
   worker.onmessage = (event) => receive(event.data);
-  worker.postMessage({ type: 'load', wasm: wasmBytes.slice() });
+  if (compiled) compiled.then((module) => worker.postMessage({ type: 'load', module }));
+}
+
+// Posts a question about the current picture to the worker; `answer` gets
+// the worker's answer.
+function ask(message, answer) {
+  const id = ++runs;
+  answers.set(id, answer);
+  if (message.type !== 'inspect') runsUnderWay.add(id);
+  worker.postMessage({ ...message, picture: bitmap.key, id });
+  return id;
+}
+
+// Hands a picture to the worker, which keeps the latest: a copy of its bytes
+// where the page keeps them too, else its file, which the worker reads.
+function handOver(key, bytes, file) {
+  if (!bytes) {
+    worker.postMessage({ type: 'keep', key, file });
+    return;
+  }
+  const given = bytes.slice();
+  worker.postMessage({ type: 'keep', key, bytes: given }, [given.buffer]);
+}
+
+function receive(message) {
+  if (message.type === 'ready') return;
+  if (message.type === 'progress') {
+    if (running && running.id === message.id)
+      $('progress').textContent = `Converting… ${grouped(message.written)} bytes written`;
+    return;
+  }
+  const answer = answers.get(message.id);
+  answers.delete(message.id);
+  runsUnderWay.delete(message.id);
+  if (answer) answer(message);
+}
+
+// Whether a run is still under way in the worker (one asked for inputs that
+// have changed since included), or the run is of a large bitmap: a change
+// then ends it with its worker instead of waiting behind it. A run of a small
+// bitmap is over long before the next key is typed.
+function longRun() {
+  return runsUnderWay.size > 0 || (running && running.large);
+}
+
+// Ends the worker and every question to it, and starts another: Cancel, or a
+// long run that a change makes stale.
+function stopWorker() {
+  worker.terminate();
+  answers.clear();
+  runsUnderWay.clear();
+  startWorker();
+  setRunning(null);
+  if (bitmap) handOver(bitmap.key, bitmap.bytes, bitmap.file);
 }
 
 function settings() {
@@ -58,6 +141,7 @@ function inputs() {
 function showCommand() {
   const { inname, outname, settings: words } = inputs();
   $('command').textContent = commandLine('quorvel', [inname, outname, ...words]);
+  if (sheetView) showSheetCommand();
 }
 
 // Convert stays where the focus is, so that a second Enter never cancels.
@@ -69,30 +153,45 @@ function setRunning(run) {
 
 // A run of the inputs as they are now. An explicit Convert moves the focus to
 // the result when it is shown; a run started by a change leaves it alone.
-function startRun(explicit) {
+// `started`: when the change that asks for it happened; `reread`: whether
+// the picked file is read again first (Convert does, once).
+function startRun(explicit, started = performance.now(), reread = explicit) {
   clearTimeout(liveTimer);
-  if (running) stopWorker();
+  if (longRun()) stopWorker();
   showCommand();
-  showResult(null);
-  if (!bitmap) {
+  if (!bitmap || !bitmap.shape) {
     if (explicit) {
       $('progress').textContent = 'Pick a bitmap first.';
       $('bitmap').focus();
     }
     return;
   }
-  const run = { id: ++runs, explicit, started: performance.now(), ...inputs() };
+  if (sheetView) {
+    startSheetRun(explicit, started);
+    return;
+  }
+  showResult(null);
+  const run = { explicit, started, large: bitmap.size > largeBitmap, ...inputs() };
   setRunning(run);
   $('progress').textContent = 'Converting…';
   // Convert reads the picked file again, so that a bitmap saved anew is
-  // converted as it is now; a change converts the bytes read at the pick.
-  const read = explicit && bitmap.file ? bitmap.file.arrayBuffer() : Promise.resolve(null);
+  // converted as it is now (a large one the worker reads anew); a change
+  // converts the bytes read at the pick.
+  if (reread && bitmap.file && !bitmap.bytes) {
+    usePicture(bitmap.name, null, bitmap.file, () => startRun(true, started, false));
+    return;
+  }
+  const read = reread && bitmap.file ? bitmap.file.arrayBuffer() : Promise.resolve(null);
   read.then((buffer) => {
     if (running !== run) return;  // cancelled, or another run started
-    if (buffer) useBitmap(bitmap.name, new Uint8Array(buffer), bitmap.file);
-    Object.assign(run, { bytes: bitmap.bytes, header: bitmap.header });
+    if (buffer && !sameBytes(bitmap.bytes, new Uint8Array(buffer))) {
+      usePicture(bitmap.name, new Uint8Array(buffer), bitmap.file, () => startRun(true, started, false));
+      return;
+    }
+    run.key = bitmap.key;
+    run.header = bitmap.header;
     const { inname, outname, settings: words } = run;
-    worker.postMessage({ type: 'run', inname, outname, bitmap: run.bytes, settings: words });
+    run.id = ask({ type: 'run', inname, outname, settings: words }, (message) => finished(run, message));
   }, (error) => {
     if (running !== run) return;
     setRunning(null);
@@ -101,50 +200,46 @@ function startRun(explicit) {
   });
 }
 
+function sameBytes(one, other) {
+  return one.length === other.length && one.every((byte, i) => byte === other[i]);
+}
+
+function finished(run, message) {
+  if (running !== run) return;  // stale: another run started since
+  setRunning(null);
+  if (message.type === 'failure') {
+    $('progress').textContent = 'The program could not run: ' + message.reason;
+    return;
+  }
+  // The mode is what the program read, whatever the page's own reader made of the file.
+  const mode = conversionMode(new TextDecoder().decode(message.console));
+  if (bitmap && bitmap.key === run.key) bitmap.mode = mode;
+  showResult({ ...message, ...run, hires: mode === 'hires' });
+}
+
 function convert(event) {
   event.preventDefault();
   if (!running) startRun(true);
 }
 
-// Every change converts again, a moment after the typing stops. No line says
-// done while no result is shown.
+// Every change converts again: at once, or for a large bitmap a moment after
+// the typing stops. No line says done while no result is shown.
 function changed() {
+  const started = performance.now();
   showCommand();
   clearTimeout(liveTimer);
-  if (running) stopWorker();
-  showResult(null);
-  $('progress').textContent = '';
-  liveTimer = setTimeout(() => startRun(false), 150);
-}
-
-function stopWorker() {
-  worker.terminate();
-  startWorker();
+  if (longRun()) stopWorker();
   setRunning(null);
+  if (!sheetView) showResult(null);
+  $('progress').textContent = '';
+  if (bitmap && bitmap.size > largeBitmap) liveTimer = setTimeout(() => startRun(false), 150);
+  else startRun(false, started);
 }
 
 function cancel() {
   stopWorker();
   $('progress').textContent = 'Cancelled.';
   $('convert').focus();
-}
-
-function receive(message) {
-  if (message.type === 'ready') {
-    document.body.dataset.ready = 'true';
-  } else if (message.type === 'progress') {
-    $('progress').textContent = `Converting… ${message.written.toLocaleString('en')} bytes written`;
-  } else if (message.type === 'failure') {
-    setRunning(null);
-    $('progress').textContent = 'The program could not run: ' + message.reason;
-  } else if (message.type === 'result' && running) {
-    const run = running;
-    setRunning(null);
-    // The mode is what the program read, whatever the page's own reader made of the file.
-    const mode = conversionMode(new TextDecoder().decode(message.console));
-    if (bitmap && bitmap.bytes === run.bytes) bitmap.mode = mode;
-    showResult({ ...message, ...run, hires: mode === 'hires' });
-  }
 }
 
 // The result of a run, or none (while one is under way, or after an input changed).
@@ -158,8 +253,7 @@ function showResult(result) {
   showBytes();
   drawSprite();
   if (!result) return;
-  const shownAfter = Math.round(performance.now() - result.started);
-  $('progress').textContent = `Done in ${shownAfter} ms.`;
+  $('progress').textContent = `Done in ${Math.round(performance.now() - result.started)} ms.`;
   if (result.explicit) $('result').focus();
 }
 
@@ -173,9 +267,10 @@ function showFindings() {
   list.replaceChildren();
   $('status').textContent = '';
   $('status').className = '';
-  $('fix').hidden = $('fixed').hidden = true;
+  $('fix').hidden = $('fixed').hidden = $('sheet-way').hidden = true;
   if (!shown) return;
-  const found = findings(new TextDecoder().decode(shown.check.console), shown.inname);
+  const found = findings(new TextDecoder().decode(shown.check.console), shown.inname)
+    .filter(({ kind }) => kind !== 'note');
   for (const { kind, message } of found) {
     const item = document.createElement('li');
     item.className = kind;
@@ -192,32 +287,93 @@ function showFindings() {
   offerFix();
 }
 
-// The mechanical fix of a picture drawn with four colours at the wrong indices.
+// The picture's used colours as C64 colour numbers, where all of them are C64 colours.
+function c64ColoursOf(used) {
+  const header = bitmap && bitmap.header;
+  if (!header || !header.paletteRgb || used.some((index) => index >= header.paletteRgb.length)) return null;
+  const numbers = c64Numbers(used.map((index) => header.paletteRgb[index]));
+  return numbers.every((number) => number >= 0) ? numbers : null;
+}
+
+// The fix of a picture drawn with at most four colours at indices above 3:
+// the person chooses each colour's register; a copy holds them at 0 to 3.
 function offerFix() {
   if (fixedCopy && fixedCopy.name === shown.inname) {
     const url = URL.createObjectURL(new Blob([fixedCopy.bytes], { type: 'image/bmp' }));
     downloadUrls.push(url);
     $('fixed-download').href = url;
     $('fixed-download').download = fixedCopy.name;
-    $('fixed-name').textContent = `${fixedCopy.name}, ${fixedCopy.moved.map(([from, to]) => `index ${from} now ${to}`).join(', ')}`;
+    $('fixed-name').textContent = `${fixedCopy.name}, each colour in the register you chose`;
     $('fixed').hidden = false;
     return;
   }
-  const copy = movedToFirstFour(shown.bytes);
-  if (!copy) return;
-  $('fix-note').textContent = 'The picture has at most four colours, ' +
-    copy.moved.map(([from, to]) => `index ${from} to ${to}`).join(', ') +
-    ', each keeping its colour; the copy is converted and offered for download.';
+  const used = [...(bitmap && bitmap.counts ? bitmap.counts.keys() : [])].sort((a, b) => a - b);
+  const header = shown.header;
+  if (!header || !header.indexed || header.bits === 1 || shown.hires || used.length > 4 ||
+      used.every((index) => index <= 3) || !bitmap.bytes) return;
+  const codes = parseColours(shown.colours).map(({ code }) => code);
+  const numbers = c64ColoursOf(used);
+  const choices = $('choices');
+  choices.replaceChildren();
+  for (const [index, code] of defaultChoice(used, codes)) {
+    const label = document.createElement('label');
+    label.className = 'choice';
+    const name = numbers ? `, C64 ${c64Colours[numbers[used.indexOf(index)]][0]}` : '';
+    const select = document.createElement('select');
+    select.dataset.index = index;
+    registers(false).forEach((register, value) =>
+      select.add(new Option(`${register.name} (${register.address})`, value)));
+    select.value = code;
+    if (numbers) select.addEventListener('change', () => offerSheetWay(used, numbers));
+    label.append(...swatch(header.palette[index], `Palette index ${index}${name}`), select);
+    choices.append(label);
+  }
+  $('fix-note').textContent = 'The picture has at most four colours, some at palette indices above 3, which ' +
+    'Quorvel shows as the background. Choose the register each colour is to show in: a copy holds them at ' +
+    'indices 0 to 3, each keeping its colour, and the colour arguments are set to match.';
   $('fix').hidden = false;
+  if (numbers) offerSheetWay(used, numbers);
 }
 
-function moveColours() {
-  const copy = movedToFirstFour(bitmap.bytes);
-  if (!copy) return;
-  const name = bitmap.name.replace(/(\.[^.]*)?$/, '-indexed.bmp');
-  fixedCopy = { name, bytes: copy.bytes, moved: copy.moved };
-  useBitmap(name, copy.bytes);
-  startRun(true);
+// For a picture in the C64's colours: quorvel-sheet converts the original by
+// those colours, with the registers of the choice.
+function offerSheetWay(used, numbers) {
+  const chosen = choiceMade();
+  const of = (code) => {
+    const i = used.findIndex((index) => chosen.get(index) === code);
+    return i >= 0 ? c64Colours[numbers[i]][0].replace(/ /g, '-') : null;
+  };
+  const words = [];
+  for (const [option, code] of [['--background', 0], ['--multicolour1', 1], ['--multicolour2', 3]])
+    if (of(code)) words.push(option, of(code));
+  if (!of(0)) words.unshift('--background', 'black');
+  const { inname, startaddress } = inputs();
+  if (!noAddress(startaddress)) words.push('--address', startaddress);
+  $('sheet-command').textContent = commandLine('quorvel-sheet', [...words, inname, outputName(inname, startaddress)]);
+  $('sheet-way').hidden = false;
+}
+
+function choiceMade() {
+  return new Map([...$('choices').querySelectorAll('select')].map((select) =>
+    [Number(select.dataset.index), Number(select.value)]));
+}
+
+// Makes the copy (where a colour is above 3), sets the colour arguments and,
+// for a picture in the C64's colours, each register to its colour.
+function useChoice() {
+  const chosen = [...choiceMade()];
+  const used = chosen.map(([index]) => index);
+  const numbers = c64ColoursOf(used);
+  const made = applyChoice(bitmap.bytes, chosen);
+  made.codes.forEach((code, i) => { $(`colour${i + 1}`).value = String(code); });
+  if (numbers) chosen.forEach(([, code], i) => setRegister(registers(false)[code].id, numbers[i], true));
+  if (made.copied) {
+    const name = bitmap.name.replace(/(\.[^.]*)?$/, '-indexed.bmp');
+    fixedCopy = { name, bytes: made.bytes };
+    usePicture(name, made.bytes, null, () => startRun(true));
+  } else {
+    startRun(true);
+  }
 }
 
 // Every run that wrote bytes offers them for download, however many.
@@ -228,16 +384,59 @@ function showBytes() {
   $('hexdump').textContent = output === null ? (shown ? '(no output file)' : '')
     : hexDump(output, narrow.matches ? 8 : 16);
   if (output === null) return;
-  const url = URL.createObjectURL(new Blob([output], { type: 'application/octet-stream' }));
-  downloadUrls.push(url);
-  $('download').href = url;
-  $('download').download = shown.outname;
+  offerDownload($('download'), output, shown.outname, 'application/octet-stream');
   $('download').textContent = `Download ${shown.outname}`;
-  $('download-name').textContent = `${output.length.toLocaleString('en')} bytes`;
+  $('download-name').textContent = `${grouped(output.length)} bytes`;
+}
+
+// A link that downloads `bytes` as `name`: its address is made when it is
+// first followed, so that showing a result makes none.
+function offerDownload(link, bytes, name, type) {
+  link.download = name;
+  link.removeAttribute('href');
+  link.setAttribute('role', 'link');
+  link.tabIndex = 0;
+  link.onclick = () => {
+    if (link.href) return;
+    const url = URL.createObjectURL(new Blob([bytes], { type }));
+    downloadUrls.push(url);
+    link.href = url;
+  };
+  link.onkeydown = (event) => {
+    if (event.key === 'Enter' && !link.href) link.click();
+  };
 }
 
 function chosenColour(registerId) {
   return c64Colours[$(registerId).value][1];
+}
+
+// A sprite's 63 bytes drawn as a C64 shows them, in the colours of the
+// registers (`colours`: C64 colour numbers by code): a pixel a pixel of a
+// 24 by 21 canvas (the page scales it), else each pixel a square.
+function paintSprite(canvas, sprite, hires, colours) {
+  const context = canvas.getContext('2d');
+  const size = canvas.width / 24;
+  const codes = spriteCodes(sprite, hires);
+  if (size === 1) {
+    const rgb = colours.map((number) => parseInt(c64Colours[number][1].slice(1), 16));
+    const image = context.createImageData(24, 21);
+    let at = 0;
+    for (const row of codes)
+      for (const code of row) {
+        const colour = rgb[code];
+        image.data[at++] = colour >> 16;
+        image.data[at++] = colour >> 8 & 255;
+        image.data[at++] = colour & 255;
+        image.data[at++] = 255;
+      }
+    context.putImageData(image, 0, 0);
+    return;
+  }
+  codes.forEach((row, y) => row.forEach((code, x) => {
+    context.fillStyle = c64Colours[colours[code]][1];
+    context.fillRect(x * size, y * size, size, size);
+  }));
 }
 
 // The sprite bytes of the output as the C64 draws them: 21 rows of 3 bytes
@@ -248,14 +447,9 @@ function drawSprite() {
   canvas.hidden = !output;
   $('sprite-note').hidden = !!output;
   if (!output) return;
-  const context = canvas.getContext('2d');
   const start = noAddress(shown.startaddress) ? 0 : 2;
-  const codes = spriteCodes(output.subarray(start, start + 63), shown.hires);
-  const size = canvas.width / 24;
-  codes.forEach((row, y) => row.forEach((code, x) => {
-    context.fillStyle = chosenColour(registers(shown.hires)[code].id);
-    context.fillRect(x * size, y * size, size, size);
-  }));
+  const colours = registers(shown.hires).map((register) => Number($(register.id).value));
+  paintSprite(canvas, output.subarray(start, start + 63), shown.hires, colours);
 }
 
 function swatch(colour, label) {
@@ -268,13 +462,19 @@ function swatch(colour, label) {
   return [box, text];
 }
 
-// One row for each palette index the sprite uses: its colour in the bitmap,
-// the argument, the code, the C64 register and the colour chosen for it.
+function hiresNow() {
+  return shown ? shown.hires : Boolean(bitmap && bitmap.mode === 'hires');
+}
+
+// One row for each palette index the sprite reads: its colour in the bitmap,
+// the argument, the code, the C64 register and the colour chosen for it; and
+// one for each used index above 3, with what it becomes.
 function showMapping() {
   // Between runs, the mode the program read in its last run of this bitmap.
-  const hires = shown ? shown.hires : Boolean(bitmap && bitmap.mode === 'hires');
+  const hires = hiresNow();
   for (const register of registers(false))
-    $(register.id).closest('.register').hidden = hires && register.id.startsWith('multicolour');
+    $(register.id).closest('.register').hidden =
+      (hires && register.id.startsWith('multicolour')) || (sheetView && byColour() && register.id === 'spritecolour');
   const body = $('mapping').tBodies[0];
   body.replaceChildren();
   if (!shown) {
@@ -284,27 +484,44 @@ function showMapping() {
     return;
   }
   const palette = (shown.header || {}).palette || [];
-  for (const row of mappingRows(shown.hires, palette, shown.settings, parseColours(shown.colours))) {
-    const cells = [
-      row.bitmapColour ? swatch(row.bitmapColour, String(row.index)) : [String(row.index)],
-      [`${row.argument} = ${row.text === '' ? '(empty)' : row.text}`],
-      [codeText(row, shown.hires)],
-      [row.register ? `${row.register.name} (${row.register.address})` : 'none: a code above 3 spills into the next pixel'],
-      row.register ? swatch(chosenColour(row.register.id), c64Colours[$(row.register.id).value][0]) : ['—'],
-    ];
-    const tr = body.insertRow();
-    const headings = [...$('mapping').tHead.rows[0].cells].map((cell) => cell.textContent);
-    cells.forEach((parts, column) => {
-      const cell = column === 0 ? document.createElement('th') : document.createElement('td');
-      if (column === 0) cell.scope = 'row';
-      cell.dataset.label = headings[column];  // shown where the table is stacked
-      cell.append(...parts);
-      tr.append(cell);
-    });
+  const colours = parseColours(shown.colours);
+  const rows = mappingRows(shown.hires, palette, shown.settings, colours);
+  for (const row of rows) addMappingRow(body, row, [
+    [`${row.argument} = ${row.text === '' ? '(empty)' : row.text}`], [codeText(row, shown.hires)]]);
+  const codes = colours.map(({ code }) => code);
+  for (const index of aboveThree()) {
+    const code = codeOf(index, codes, false);
+    const acts = (index & 15) <= 3 ? `acts as index ${index & 15} (its low four bits)` : 'above 3: none';
+    addMappingRow(body, { index, bitmapColour: palette[index] || null, register: registers(false)[code] || null },
+      [[acts], [`${code} (${code.toString(2).padStart(2, '0')})`]]);
   }
   $('mapping-note').textContent = shown.hires
     ? 'A hires sprite: palette index 0 or 1 shows the background or the sprite colour (any code but 0); Colour 3 and Colour 4 play no part.'
-    : 'Each palette index 0 to 3 gets the code its colour argument gives; indices above 3 show the background.';
+    : 'Each palette index 0 to 3 gets the code its colour argument gives; the indices above 3 that the picture uses show the background.';
+}
+
+// The used palette indices above 3 of a multicolour picture.
+function aboveThree() {
+  if (!shown || shown.hires || !bitmap || !bitmap.counts) return [];
+  return [...bitmap.counts.keys()].filter((index) => index > 3).sort((a, b) => a - b);
+}
+
+function addMappingRow(body, row, middle) {
+  const cells = [
+    row.bitmapColour ? swatch(row.bitmapColour, String(row.index)) : [String(row.index)],
+    ...middle,
+    [row.register ? `${row.register.name} (${row.register.address})` : 'none: a code above 3 spills into the next pixel'],
+    row.register ? swatch(chosenColour(row.register.id), c64Colours[$(row.register.id).value][0]) : ['—'],
+  ];
+  const tr = body.insertRow();
+  const headings = [...$('mapping').tHead.rows[0].cells].map((cell) => cell.textContent);
+  cells.forEach((parts, column) => {
+    const cell = column === 0 ? document.createElement('th') : document.createElement('td');
+    if (column === 0) cell.scope = 'row';
+    cell.dataset.label = headings[column];  // shown where the table is stacked
+    cell.append(...parts);
+    tr.append(cell);
+  });
 }
 
 function codeText(row, hires) {
@@ -314,92 +531,121 @@ function codeText(row, hires) {
   return `${row.code} (${row.code.toString(2).padStart(2, '0')})${note}`;
 }
 
-// The bitmap, each pixel with its index in a colour that reads on it, and
-// marked where the checker's findings point: indices above 3, the left-hand
-// pixel of each pair (a multicolour sprite does not read it), and what lies
-// outside 24 by 21.
+// The picture as the worker read it: the index view drawn there, and its
+// palette, the entries it uses first and the rest folded away.
 function showBitmap() {
-  const header = bitmap.header;
+  const { header, shape, view } = bitmap;
   const canvas = $('bitmap-view');
-  const palette = $('palette');
-  palette.replaceChildren();
-  if (!header || !header.index) {
+  $('palette').replaceChildren();
+  $('palette-unused').replaceChildren();
+  $('palette-rest').hidden = true;
+  if (!header || !view) {
     canvas.hidden = $('marks').hidden = true;
-    $('bitmap-note').textContent = header
-      ? `A ${header.bits}-bit bitmap of ${header.width} by ${header.height} pixels: the page shows the pixels of indexed, uncompressed bitmaps of up to 512 by 512 only. The findings say what to do.`
-      : 'Not a BMP file: the findings say what to do.';
+    const size = shape.kind ? `${shape.width} by ${shape.height} pixels` : '';
+    $('bitmap-note').textContent = shape.kind === 'png' ? `A PNG of ${size}: its pixels are read by their colours.`
+      : header ? `A ${header.bits}-bit bitmap of ${size}: the page shows the palette indices of indexed, uncompressed bitmaps of up to 512 by 512 only.`
+        : 'Not a BMP file: the findings say what to do.';
     return;
   }
-  const height = Math.abs(header.height);
-  const multicolour = header.bits !== 1;
-  $('bitmap-note').textContent = `${header.width} by ${height} pixels, ${header.bits} ${header.bits === 1 ? 'bit' : 'bits'} a pixel.`;
-  const cell = Math.max(4, Math.min(24, Math.floor(720 / header.width)));
-  canvas.width = header.width * cell;
-  canvas.height = height * cell;
+  $('bitmap-note').textContent = `${header.width} by ${Math.abs(header.height)} pixels, ${header.bits} ${header.bits === 1 ? 'bit' : 'bits'} a pixel.`;
+  canvas.width = view.width;
+  canvas.height = view.height;
+  canvas.getContext('2d').drawImage(view, 0, 0);
   canvas.hidden = $('marks').hidden = false;
-  const context = canvas.getContext('2d');
-  context.font = `${Math.floor(cell * 0.6)}px monospace`;
-  context.textAlign = 'center';
-  context.textBaseline = 'middle';
-  for (let y = 0; y < height; ++y) {
-    for (let x = 0; x < header.width; ++x) {
-      const index = header.index(x, y);
-      const colour = index === null ? '#ffffff' : header.palette[index] || '#000000';
-      context.fillStyle = colour;
-      context.fillRect(x * cell, y * cell, cell, cell);
-      markPixel(context, { x, y, cell, index, multicolour });
-      if (index === null || cell < 14) continue;
-      context.fillStyle = inkOn(colour.startsWith('#') ? '' : colour);
-      context.fillText(index, x * cell + cell / 2, y * cell + cell / 2);
-    }
-  }
+  const numbers = c64Numbers(header.paletteRgb);
   header.palette.forEach((colour, index) => {
     const item = document.createElement('li');
-    item.append(...swatch(colour, `${index}: ${colour}`));
-    palette.append(item);
+    const pixels = bitmap.counts.get(index);
+    const named = numbers[index] >= 0 ? `, C64 ${c64Colours[numbers[index]][0]}` : '';
+    item.append(...swatch(colour, `${index}: ${colour}${named}${pixels ? `, ${grouped(pixels)} pixels` : ''}`));
+    (pixels ? $('palette') : $('palette-unused')).append(item);
+  });
+  const rest = $('palette-unused').children.length;
+  $('palette-rest').hidden = rest === 0;
+  $('palette-rest').querySelector('summary').textContent =
+    `The ${rest} ${rest === 1 ? 'entry' : 'entries'} the picture does not use`;
+}
+
+// Sets a register's colour: a preset only where the person has not set it.
+function setRegister(id, number, byPerson = false) {
+  if (!byPerson && touched.has(id)) return;
+  if (byPerson) touched.add(id);
+  $(id).value = String(number);
+}
+
+// The registers in the C64 colours the picture shows there.
+function presetRegisters() {
+  const { header, counts } = bitmap;
+  if (!header || !header.paletteRgb || counts.size === 0) return;
+  const codes = [1, 2, 3, 4].map((i) => Number($(`colour${i}`).value) & 255);
+  const presets = registerPresets(header, counts, codes, header.bits === 1);
+  if (presets) for (const [id, number] of Object.entries(presets)) setRegister(id, number);
+}
+
+// The picture is read in the worker; `then` runs once it is shown. `bytes`:
+// the picture's, or null for a large file the worker reads itself.
+function usePicture(name, bytes, file, then) {
+  // The same picture read again keeps its view; a new one is taken by its size.
+  const again = bitmap && bitmap.name === name && bitmap.file === file && file !== null;
+  const mode = bitmap && bitmap.name === name ? bitmap.mode : null;  // until the program says
+  const picture = { name, key: ++pictures, bytes, size: bytes ? bytes.length : file.size, file, mode, shape: null };
+  bitmap = picture;
+  handOver(picture.key, bytes, file);
+  ask({ type: 'inspect', name }, (message) => {
+    if (bitmap !== picture) return;
+    if (message.type === 'failure') {
+      $('bitmap-note').textContent = `${message.reason}. Pick it again.`;
+      return;
+    }
+    Object.assign(picture, { shape: message.shape, header: message.header, counts: new Map(message.counts),
+                             census: message.census, view: message.view });
+    if (!again) $('view').value = holdsSheet(picture.shape) ? 'sheet' : 'single';
+    showView();
+    showBitmap();
+    then();
   });
 }
 
-function markPixel(context, { x, y, cell, index, multicolour }) {
-  if (x >= 24 || y >= 21) {
-    context.fillStyle = 'rgba(128, 128, 128, 0.6)';
-    context.fillRect(x * cell, y * cell, cell, cell);
-  } else if (multicolour && x % 2 === 0) {
-    context.fillStyle = 'rgba(255, 255, 255, 0.45)';
-    context.fillRect(x * cell, y * cell, cell, cell);
+// The single sprite's view (quorvel), or the sheet's (quorvel-sheet): as
+// chosen, at first by the picture's size.
+function showView() {
+  sheetView = $('view').value === 'sheet';
+  for (const part of document.querySelectorAll('.single')) part.hidden = sheetView;
+  for (const part of document.querySelectorAll('.sheet')) part.hidden = !sheetView;
+  showColourWay();
+  showResult(null);
+  clearSheet();
+  if (bitmap && bitmap.shape) {
+    if (sheetView) presetSheet();
+    else presetRegisters();
   }
-  if (multicolour && index > 3) {
-    context.strokeStyle = '#d00000';
-    context.lineWidth = Math.max(1, cell / 8);
-    context.strokeRect(x * cell + 1, y * cell + 1, cell - 2, cell - 2);
-  }
+  showMapping();
 }
 
-function useBitmap(name, bytes, file = null) {
-  const mode = bitmap && bitmap.name === name ? bitmap.mode : null;  // until the program says
-  bitmap = { name, bytes, header: readBitmap(bytes), file, mode };
-  showBitmap();
-}
-
-// Nothing of the bitmap before stays on screen while the new one is read.
+// Nothing of the picture before stays on screen while the new one is read.
 function pick(file) {
   fixedCopy = null;
   bitmap = null;
   if (running) stopWorker();
   clearTimeout(liveTimer);
   showResult(null);
+  clearSheet();
   $('bitmap-view').hidden = $('marks').hidden = true;
   $('palette').replaceChildren();
-  $('bitmap-note').textContent = 'Reading the bitmap…';
+  $('palette-rest').hidden = true;
+  $('bitmap-note').textContent = 'Reading the picture…';
   $('progress').textContent = '';
   const picked = ++picks;
+  if (file.size > heldByWorker) {
+    usePicture(file.name, null, file, () => startRun(false));
+    return;
+  }
   file.arrayBuffer().then((buffer) => {
-    if (picked !== picks) return;  // another bitmap was picked since
-    useBitmap(file.name, new Uint8Array(buffer), file);
-    startRun(false);
+    if (picked !== picks) return;  // another picture was picked since
+    usePicture(file.name, new Uint8Array(buffer), file, () => startRun(false));
   }, (error) => {
     if (picked !== picks) return;
-    $('bitmap-note').textContent = `The bitmap could not be read (${error.name}). Pick it again.`;
+    $('bitmap-note').textContent = `The picture could not be read (${error.name}). Pick it again.`;
   });
 }
 
@@ -412,15 +658,32 @@ function fillColourChoices() {
     select.id = register.id;
     c64Colours.forEach(([name], value) => select.add(new Option(`${value} ${name}`, value)));
     select.value = registerDefaults[register.id];
-    select.addEventListener('change', () => { showMapping(); drawSprite(); });
+    select.addEventListener('change', () => {
+      touched.add(register.id);
+      registerChanged();
+    });
     label.append(`${register.name} (${register.address}) `, select);
     fieldset.append(label);
   }
 }
 
+function registerChanged() {
+  if (sheetView) {
+    if (byColour()) changed();
+    else drawCells();
+    return;
+  }
+  showMapping();
+  drawSprite();
+}
+
 $('arguments').addEventListener('submit', convert);
+$('view').addEventListener('change', () => {
+  showView();
+  changed();
+});
 $('cancel').addEventListener('click', cancel);
-$('move').addEventListener('click', moveColours);
+$('apply-choice').addEventListener('click', useChoice);
 $('bitmap').addEventListener('change', () => $('bitmap').files[0] && pick($('bitmap').files[0]));
 settingIds.forEach((id) => $(id).addEventListener('input', changed));
 narrow.addEventListener('change', showBytes);
@@ -432,4 +695,3 @@ document.addEventListener('drop', (event) => {
 fillColourChoices();
 showMapping();
 showCommand();
-startWorker();

@@ -1,26 +1,52 @@
-// The page's worker: runs the program on a bitmap in memory, three times
-// over: as quorvel-colours (the code of each colour argument), quorvel-check
-// (the findings) and quorvel (the conversion), and hands back what each
-// printed, its status and the output file.
-// Messages each way carry a type: load, run; ready, progress, result, failure.
-let wasmBinary = null;
+// The page's worker: runs the programs of the one WebAssembly module, each in a
+// fresh instance of the module compiled once by the page, on files in memory,
+// and reads a picture for the page, so that nothing long runs on the page's
+// own thread. Messages in: load (the compiled module), keep (a picture's
+// bytes, kept until the next), inspect (the picture), run (quorvel-colours,
+// quorvel-check and quorvel), sheet (quorvel-sheet runs). Messages out:
+// ready, inspected, result, sheet, progress, failure; each answer carries
+// the id of its question.
+let compiled = null;
+// Questions may come before the module: instances wait for it.
+let loaded = null;
+const moduleLoaded = new Promise((resolve) => { loaded = resolve; });
+// The picture the page asks about: its key, and its bytes once they arrive.
+const kept = { key: 0, bytes: null, waiting: [] };
 
 // The run's own empty folder, so that no name (tmp, dev, proc...) meets
 // emscripten's folders.
 const folder = '/run/quorvel';
 
 onmessage = (event) => {
-  if (event.data.type === 'load') {
-    wasmBinary = event.data.wasm;
+  const message = event.data;
+  if (message.type === 'load') {
+    compiled = message.module;
+    loaded();
     postMessage({ type: 'ready' });
-  } else if (event.data.type === 'run') {
-    runAll(event.data).then((result) => postMessage({ type: 'result', ...result }),
-      (thrown) => postMessage({ type: 'failure', reason: String(thrown) }));
+    setTimeout(() => {
+      for (const program of ['quorvel-colours', 'quorvel-check', 'quorvel']) spares[program] ||= instance(program);
+    });
+    return;
   }
+  if (message.type === 'keep') {
+    const read = message.bytes ? Promise.resolve(message.bytes)
+      : message.file.arrayBuffer().then((buffer) => new Uint8Array(buffer));
+    Object.assign(kept, { key: message.key, bytes: null, failed: null });
+    read.then((bytes) => {
+      if (kept.key !== message.key) return;  // another picture since
+      kept.bytes = bytes;
+      for (const resume of kept.waiting.splice(0)) resume();
+    }, (error) => { kept.failed = String(error); for (const resume of kept.waiting.splice(0)) resume(); });
+    return;
+  }
+  const work = { inspect, run: runAll, sheet: runSheets }[message.type];
+  picture(message.picture).then((bytes) => work({ ...message, bytes }))
+    .then((answer) => postMessage({ id: message.id, ...answer }, handedOver(answer)),
+    (thrown) => postMessage({ type: 'failure', id: message.id, reason: String(thrown) }));
 };
 
 // Counts the bytes the program writes to its output, for the page's progress line.
-function watchOutput(module, outname) {
+function watchOutput(module, outname, id) {
   const write = module.FS.write;
   let written = 0;
   let shown = 0;
@@ -29,28 +55,64 @@ function watchOutput(module, outname) {
     if (outname === '' || stream.path === folder + '/' + outname) written += count;
     if (written - shown >= 1 << 20) {
       shown = written;
-      postMessage({ type: 'progress', written });
+      postMessage({ type: 'progress', id, written });
     }
     return count;
   };
 }
 
-// One run of the program as `program`, in a fresh instance.
-async function runProgram(program, args, { inname, bitmap, outname }) {
-  const stdout = [];
-  const stderr = [];
-  const module = await createQuorvel({
-    wasmBinary,
+// The buffers of an answer's files, handed over whole to the page (copying a
+// large output would hold up the page's thread).
+function handedOver(answer) {
+  const files = answer.type === 'sheet' ? answer.runs.flatMap((run) => [run.output, run.labels])
+    : answer.type === 'result' ? [answer.output] : [];
+  return files.filter((file) => file && file.byteOffset === 0 && file.byteLength === file.buffer.byteLength)
+    .map((file) => file.buffer);
+}
+
+// The bytes of the picture of `key`, once the page has handed them over
+// (after a new worker starts, the page reads them again).
+function picture(key) {
+  if (kept.key === key && kept.bytes) return Promise.resolve(kept.bytes);
+  if (kept.key > key) return Promise.reject(new Error('another picture was picked since'));
+  if (kept.key === key && kept.failed) return Promise.reject(new Error(`the picture could not be read (${kept.failed})`));
+  return new Promise((resume) => kept.waiting.push(resume)).then(() => picture(key));
+}
+
+// A fresh instance of the module started as `program`, ready to run: its
+// console goes to the arrays of its `output`, which each run sets.
+function instance(program) {
+  const output = { stdout: [], stderr: [] };
+  return moduleLoaded.then(() => createQuorvel({
+    instantiateWasm(imports, done) {
+      WebAssembly.instantiate(compiled, imports).then((made) => done(made, compiled));
+      return {};
+    },
     thisProgram: program,
-    stdout: (byte) => byte !== null && stdout.push(byte),
-    stderr: (byte) => byte !== null && stderr.push(byte),
+    stdout: (byte) => byte !== null && output.stdout.push(byte),
+    stderr: (byte) => byte !== null && output.stderr.push(byte),
     preRun: [(m) => {
       m.FS.mkdirTree(folder);
       m.FS.chdir(folder);
-      if (bitmap) m.FS.writeFile(inname, bitmap);
-      if (outname !== undefined) watchOutput(m, outname);
     }],
-  });
+  })).then((module) => ({ module, output }));
+}
+
+// One instance of each program kept ready, so that a run starts at once: each
+// is used once (a run ends its instance), and the next one is made after it.
+const spares = {};
+function spare(program) {
+  const ready = spares[program] || instance(program);
+  spares[program] = null;
+  return ready;
+}
+
+// One run of the program as `program`, in a fresh instance; `files` are
+// written into its folder first, `read` read back after it.
+async function runProgram(program, args, { files = {}, read = [], outname, id }) {
+  const { module, output } = await spare(program);
+  for (const [name, bytes] of Object.entries(files)) module.FS.writeFile(name, bytes);
+  if (outname !== undefined) watchOutput(module, outname, id);
   let status;
   try {
     status = module.callMain(args);
@@ -58,18 +120,96 @@ async function runProgram(program, args, { inname, bitmap, outname }) {
     if (!thrown || thrown.name !== 'ExitStatus') throw thrown;
     status = thrown.status;
   }
-  const written = outname && module.FS.analyzePath(outname).exists;
-  return {
-    status,
-    console: new Uint8Array(stdout),
-    error: new Uint8Array(stderr),
-    output: written ? module.FS.readFile(outname) : null,
-  };
+  const files_read = {};
+  for (const name of read) files_read[name] = module.FS.analyzePath(name).exists ? module.FS.readFile(name) : null;
+  setTimeout(() => { spares[program] = spares[program] || instance(program); });
+  return { status, console: new Uint8Array(output.stdout), error: new Uint8Array(output.stderr), files: files_read };
 }
 
-async function runAll({ inname, outname, bitmap, settings }) {
+const decode = (bytes) => new TextDecoder().decode(bytes);
+
+async function runAll({ id, inname, outname, bytes, settings }) {
+  const files = { [inname]: bytes };
   const colours = await runProgram('quorvel-colours', settings.slice(2), {});
-  const check = await runProgram('quorvel-check', [inname, outname, ...settings], { inname, bitmap });
-  const conversion = await runProgram('quorvel', [inname, outname, ...settings], { inname, bitmap, outname });
-  return { colours: new TextDecoder().decode(colours.console), check, ...conversion };
+  const check = await runProgram('quorvel-check', [inname, outname, ...settings], { files });
+  const conversion = await runProgram('quorvel', [inname, outname, ...settings],
+    { files, read: outname ? [outname] : [], outname, id });
+  return { type: 'result', colours: decode(colours.console), check: { console: check.console },
+           status: conversion.status, console: conversion.console, error: conversion.error,
+           output: outname ? conversion.files[outname] : null };
+}
+
+// quorvel-sheet runs on one picture: each with its words, its output and labels.
+async function runSheets({ name, bytes, runs }) {
+  const results = [];
+  for (const { words, outname, labels } of runs) {
+    const args = [...words, ...(labels ? ['--labels', labels] : []), name, outname];
+    const run = await runProgram('quorvel-sheet', args,
+      { files: { [name]: bytes }, read: [outname, ...(labels ? [labels] : [])] });
+    results.push({ status: run.status, console: decode(run.console), error: decode(run.error),
+                   output: run.files[outname], labels: labels ? run.files[labels] : null });
+  }
+  return { type: 'sheet', runs: results };
+}
+
+// What the page shows of a picture before any run: its shape, its header and
+// palette, the pixels of each index, the index view drawn, and for a picture
+// of colours the C64 colours quorvel-sheet counts in it.
+async function inspect({ name, bytes }) {
+  const { readBitmap, usedCounts, pictureShape } = QuorvelLogic;
+  const shape = pictureShape(bytes);
+  const header = shape.kind === 'bmp' ? readBitmap(bytes) : null;
+  const counts = header && header.index ? usedCounts(header) : new Map();
+  const view = header && header.index ? drawIndices(header) : null;
+  let census = '';
+  if (shape.kind === 'png' || (header && !header.indexed && [24, 32].includes(header.bits))) {
+    const run = await runProgram('quorvel-sheet', [name, 'census.spr'], { files: { [name]: bytes } });
+    census = decode(run.error);
+  }
+  if (header) delete header.index;  // a function: it stays here
+  return { type: 'inspected', shape, header, counts: [...counts], view: view && view.bitmap, cell: view && view.cell,
+           census };
+}
+
+// The bitmap, each pixel with its index in a colour that reads on it, and
+// marked where the checker's findings point: indices above 3, the left-hand
+// pixel of each pair (a multicolour sprite does not read it), and what lies
+// outside 24 by 21.
+function drawIndices(header) {
+  const height = Math.abs(header.height);
+  const multicolour = header.bits !== 1;
+  const cell = Math.max(4, Math.min(24, Math.floor(720 / header.width)));
+  const canvas = new OffscreenCanvas(header.width * cell, height * cell);
+  const context = canvas.getContext('2d');
+  context.font = `${Math.floor(cell * 0.6)}px monospace`;
+  context.textAlign = 'center';
+  context.textBaseline = 'middle';
+  for (let y = 0; y < height; ++y) {
+    for (let x = 0; x < header.width; ++x) {
+      const index = header.index(x, y);
+      const colour = index === null ? '#ffffff' : header.palette[index] || '#000000';
+      context.fillStyle = colour;
+      context.fillRect(x * cell, y * cell, cell, cell);
+      markPixel(context, { x, y, cell, index, multicolour });
+      if (index === null || cell < 14) continue;
+      context.fillStyle = QuorvelLogic.inkOn(colour.startsWith('#') ? '' : colour);
+      context.fillText(index, x * cell + cell / 2, y * cell + cell / 2);
+    }
+  }
+  return { bitmap: canvas.transferToImageBitmap(), cell };
+}
+
+function markPixel(context, { x, y, cell, index, multicolour }) {
+  if (x >= 24 || y >= 21) {
+    context.fillStyle = 'rgba(128, 128, 128, 0.6)';
+    context.fillRect(x * cell, y * cell, cell, cell);
+  } else if (multicolour && x % 2 === 0) {
+    context.fillStyle = 'rgba(255, 255, 255, 0.45)';
+    context.fillRect(x * cell, y * cell, cell, cell);
+  }
+  if (multicolour && index > 3) {
+    context.strokeStyle = '#d00000';
+    context.lineWidth = Math.max(1, cell / 8);
+    context.strokeRect(x * cell + 1, y * cell + 1, cell - 2, cell - 2);
+  }
 }

@@ -1,11 +1,15 @@
 // The page in Debian's Chromium: opened alone from disk, it converts bitmaps to
 // the native program's bytes and console lines, draws the bitmap and the
 // sprite as those bytes say, shows which palette index lands in which C64
-// register and what the checker finds, fixes a picture in the C64 palette,
-// never shows a result of other inputs, is accessible at a desktop's and a
-// phone's width, and a long run can be cancelled. No request leaves the page.
+// register and what the checker finds, starts the registers at a C64
+// picture's own colours, fixes a picture in the C64 palette with the
+// registers chosen for its colours, converts a sheet as the native
+// quorvel-sheet does, never shows a result of other inputs, is accessible at a
+// desktop's and a phone's width, and a long run can be cancelled; it prints
+// how fast it answers. No request leaves the page.
 // Usage: node --test page_test.mjs (QUORVEL_PAGE, QUORVEL_NATIVE, QUORVEL_EXAMPLES set;
-// QUORVEL_SCREENSHOT: where to save a picture of the page with the balloon).
+// QUORVEL_SCREENSHOTS: the folder where to save pictures of the page with the
+// balloon, page.png, and of a sheet, sheet.png).
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -17,6 +21,7 @@ import AxeBuilder from '@axe-core/playwright';
 
 const page_file = process.env.QUORVEL_PAGE;
 const native = process.env.QUORVEL_NATIVE;
+const nativeSheet = path.join(path.dirname(native), 'quorvel-sheet');
 const examples = process.env.QUORVEL_EXAMPLES;
 
 // A BMP header, little-endian fields in file order, with no pixels after it.
@@ -86,17 +91,22 @@ function runNative({ name, bytes, settings }, outname) {
            output: fs.existsSync(output) ? fs.readFileSync(output) : null };
 }
 
-// The default C64 colours of the page's choices: background blue, multicolour
-// 1 light red, sprite colour white, multicolour 2 orange.
-const background = [0x35, 0x28, 0x79];
-const codeColours = [background, [0x9a, 0x67, 0x59], [0xff, 0xff, 0xff], [0x6f, 0x4f, 0x25]];
-const hiresColours = [background, [0xff, 0xff, 0xff]];
+// Pepto's C64 colours, as the page shows them.
+const c64 = ['000000', 'ffffff', '68372b', '70a4b2', '6f3d86', '588d43', '352879', 'b8c76f', '6f4f25',
+             '433900', '9a6759', '444444', '6c6c6c', '9ad284', '6c5eb5', '959595']
+  .map((hex) => [0, 2, 4].map((at) => parseInt(hex.slice(at, at + 2), 16)));
+
+// The C64 colour numbers the page's registers hold, in code order.
+async function registerColours(page) {
+  return page.evaluate(() => ['background', 'multicolour1', 'spritecolour', 'multicolour2']
+    .map((id) => Number(document.getElementById(id).value)));
+}
 
 // What the C64 shows for sprite pixel (x, y), read straight off the bytes.
-function spriteColour(sprite, hires, x, y) {
+function spriteColour(sprite, hires, x, y, registers) {
   const byte = sprite[y * 3 + (x >> 3)];
-  if (hires) return hiresColours[(byte >> (7 - (x & 7))) & 1];
-  return codeColours[(byte >> (6 - 2 * ((x & 7) >> 1))) & 3];
+  if (hires) return c64[[registers[0], registers[2]][(byte >> (7 - (x & 7))) & 1]];
+  return c64[registers[(byte >> (6 - 2 * ((x & 7) >> 1))) & 3]];
 }
 
 // The colour of bitmap pixel (x, y), top row first, from a bottom-up 4-bit BMP.
@@ -125,8 +135,10 @@ async function spriteMatches(page, output, startaddress, hires, label) {
   const points = [];
   for (let y = 0; y < 21; ++y) for (let x = 0; x < 24; ++x) points.push([x * 10 + 5, y * 10 + 5]);
   const drawn = await canvasPixels(page, 'sprite', points);
+  const registers = await registerColours(page);
   points.forEach(([px, py], i) =>
-    assert.deepEqual(drawn[i], spriteColour(sprite, hires, (px - 5) / 10, (py - 5) / 10), `${label}: sprite pixel ${i}`));
+    assert.deepEqual(drawn[i], spriteColour(sprite, hires, (px - 5) / 10, (py - 5) / 10, registers),
+                     `${label}: sprite pixel ${i}`));
 }
 
 // The right-hand pixel of each pair (the left-hand one is drawn faded), away
@@ -140,8 +152,13 @@ async function bitmapViewMatches(page, bytes, label) {
     assert.deepEqual(drawn[i], bitmapColour(bytes, (px - 4) / cell, (py - 4) / cell), `${label}: bitmap pixel ${i}`));
 }
 
-async function pickAndFill(page, { name, bytes, settings }) {
-  await page.getByLabel('Bitmap', { exact: true }).setInputFiles({ name, mimeType: 'image/bmp', buffer: bytes });
+// A file on disk is read by the browser itself; bytes are handed to the page
+// by the test's own script, which would be counted against the page.
+async function pickAndFill(page, { name, bytes, settings, file }) {
+  await page.getByLabel('Bitmap', { exact: true }).setInputFiles(file || { name, mimeType: 'image/bmp', buffer: bytes });
+  // A picture that holds many cells is taken as a sheet; here it is one sprite.
+  await page.locator('#bitmap-note').filter({ hasNotText: 'Reading' }).waitFor();
+  if (await page.locator('#view').inputValue() !== 'single') await page.getByLabel('Convert as').selectOption('single');
   const labels = ['Start address', 'Zero byte', 'Colour 1', 'Colour 2', 'Colour 3', 'Colour 4'];
   for (const [i, label] of labels.entries()) await page.getByLabel(label, { exact: true }).fill(settings[i]);
 }
@@ -221,10 +238,10 @@ async function checkPage(browser, folder, alone) {
   });
   const errors = [];
   page.on('pageerror', (error) => errors.push(String(error)));
-  const opened = Date.now();
   await page.goto('file://' + alone);
   await page.locator('body[data-ready=true]').waitFor();
-  const ready = Date.now() - opened;
+  // From the start of the navigation to the module compiled, as the page measures it.
+  const ready = Math.round(await page.evaluate(() => performance.getEntriesByName('ready')[0].startTime));
   assert.equal(await page.locator('canvas:visible').count(), 0, 'no empty canvas before a bitmap');
 
   const times = [];
@@ -249,38 +266,57 @@ async function checkPage(browser, folder, alone) {
     }
     if (c.name === 'smiley.bmp') assert.match(await page.locator('#bitmap-note').textContent(), /1 bit a pixel/, label);
     if (c === cases[0]) {
+      // The balloon is drawn in the C64's colours: each register starts at its colour there.
+      assert.deepEqual(await registerColours(page), [14, 2, 1, 9], 'light blue, red, white, brown');
       // One row for each index: its argument, its code and the register it selects.
       const rows = await page.locator('#mapping tbody tr').allInnerTexts();
       assert.equal(rows.length, 4, label);
-      assert.match(rows[1], /Colour 2 = 1[\s\S]*multicolour 1 \(\$D025\)[\s\S]*light red/, label);
+      assert.match(rows[1], /Colour 2 = 1[\s\S]*multicolour 1 \(\$D025\)[\s\S]*red/, label);
       assert.match(rows[2], /sprite colour \(\$D027\+n\)/, label);
       assert.deepEqual(await shownFindings(page), [], label);
       assert.match(await page.locator('#status').textContent(), /written completely/, label);
       await noAccessibilityViolations(page, 'at 1280 px');
-      if (process.env.QUORVEL_SCREENSHOT) {  // the arguments, the colour panel and the result
+      if (process.env.QUORVEL_SCREENSHOTS) {  // the arguments, the colour panel and the result
         const bottom = await page.locator('#command').evaluate((node) => node.getBoundingClientRect().bottom + scrollY);
-        await page.screenshot({ path: process.env.QUORVEL_SCREENSHOT, fullPage: true,
+        await page.screenshot({ path: path.join(process.env.QUORVEL_SCREENSHOTS, 'page.png'), fullPage: true,
                                 clip: { x: 0, y: 0, width: 1280, height: Math.ceil(bottom) + 16 } });
       }
     }
   }
 
-  // A picture in the C64's palette: said, with the fix, and the fixed copy
-  // converts to the sprite the picture shows, as the native program does.
+  // A picture in the C64's palette, its colours at indices 6, 7 and 10: said,
+  // and the fix takes the register chosen for each colour (not the one of its
+  // index's order): the copy converts, as the native program converts it, to
+  // the page's sprite, drawn in the picture's own colours; quorvel-sheet's
+  // command converts the original without a copy.
   const c64 = { name: 'c64.bmp', bytes: inC64Palette(balloon), settings: standard };
   await convert(page, c64);
   assert.match((await shownFindings(page))[0], /^Palette indices 6, 7, 10 are used/);
   assert.match(await page.locator('#status').textContent(), /differs from the picture/);
-  await page.getByRole('button', { name: 'Move the colours to indices 0 to 3' }).click();
+  await page.getByLabel('Palette index 7, C64 white').selectOption({ label: 'multicolour 2 ($D026)' });
+  await page.getByLabel('Palette index 10, C64 brown').selectOption({ label: 'sprite colour ($D027+n)' });
+  assert.equal(await page.locator('#sheet-command').innerText(),
+               'quorvel-sheet --background light-blue --multicolour1 red --multicolour2 white --address 2000 c64.bmp c64.prg');
+  await page.getByRole('button', { name: 'Use these registers' }).click();
   await page.locator('#fixed').waitFor();
   await waitForResult(page);
   const fixed = await download(page, '#fixed-download');
-  const fixedRun = { name: 'c64-indexed.bmp', bytes: fixed, settings: standard };
-  assert.deepEqual(runNative(fixedRun, 'c64-indexed.prg').output, runNative(cases[0], 'balloon.prg').output,
-                   'the fixed copy converts to the balloon\'s sprite');
+  const fixedSettings = await page.evaluate((ids) => ids.map((id) => document.getElementById(id).value),
+    ['startaddress', 'zerobyte', 'colour1', 'colour2', 'colour3', 'colour4']);
+  const fixedRun = { name: 'c64-indexed.bmp', bytes: fixed, settings: fixedSettings };
   await sameAsNative(page, fixedRun, 'c64-indexed.prg', runNative(fixedRun, 'c64-indexed.prg'));
+  assert.deepEqual(await registerColours(page), [14, 2, 9, 1], 'the registers in the chosen colours');
+  await spriteMatches(page, runNative(fixedRun, 'c64-indexed.prg').output, '2000', false, 'the fixed copy');
   assert.deepEqual(await shownFindings(page), []);
   assert.match(await page.locator('#command').innerText(), /^quorvel c64-indexed.bmp c64-indexed.prg /);
+
+  // The registers the person set, by hand or by the choice above, stay as set
+  // when another C64 picture is picked; the others take its colours.
+  await page.locator('#background').selectOption('0');
+  await convert(page, cases[0]);
+  assert.deepEqual(await registerColours(page), [0, 2, 9, 1], 'the registers as set');
+
+  await checkSheet(page, folder);
 
   // Nothing of the bitmap before stays on screen once another is picked or
   // an argument changes; the result shown is always of the inputs shown.
@@ -330,14 +366,138 @@ async function checkPage(browser, folder, alone) {
   await convert(page, cases[0]);
   await sameAsNative(page, cases[0], 'balloon.prg', runNative(cases[0], 'balloon.prg'));
 
-  // A phone's width: nothing but the hex dump scrolls sideways, 8 bytes a row.
+  const figures = await liveFigures(page, folder);
+
+  // A phone's width: nothing but the hex dump scrolls sideways, 8 bytes a row;
+  // a sheet neither.
   await page.setViewportSize({ width: 390, height: 844 });
   await convert(page, c64);
   assert.ok(await page.evaluate(() => document.documentElement.scrollWidth) <= 390, 'the page scrolls sideways');
   assert.match(await page.locator('#hexdump').textContent(), /^00000000: (\S\S ){7}\S\S\n/);
   await noAccessibilityViolations(page, 'at 390 px');
+  await pickSheet(page, 'sheet.bmp', fourCells());
+  assert.ok(await page.evaluate(() => document.documentElement.scrollWidth) <= 390, 'the sheet scrolls sideways');
+  await noAccessibilityViolations(page, 'the sheet at 390 px');
 
   assert.deepEqual(requests, [], 'the page made no network request');
   assert.deepEqual(errors, [], 'no script error');
   console.log(`page ready after ${ready} ms; conversions shown after ${times.join(', ')} ms`);
+  console.log(figures);
+}
+
+function median(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  return sorted[sorted.length >> 1];
+}
+
+// How live the page is (printed, not judged): a changed colour argument of the
+// balloon to the changed bytes, median of 10; and the longest tasks of the
+// page's own thread while a 4096 by 4096 8-bit bitmap is converted at every change.
+async function liveFigures(page, folder) {
+  await convert(page, cases[0]);
+  const changes = [];
+  for (let i = 0; i < 10; ++i)
+    changes.push(await page.evaluate((value) => new Promise((resolve) => {
+      const dump = document.getElementById('hexdump');
+      const before = dump.textContent;
+      const observer = new MutationObserver(() => {
+        if (dump.textContent === before || dump.textContent === '') return;
+        observer.disconnect();
+        resolve(performance.now() - start);
+      });
+      observer.observe(dump, { childList: true, characterData: true, subtree: true });
+      const input = document.getElementById('colour4');
+      input.value = value;
+      const start = performance.now();
+      input.dispatchEvent(new Event('input', { bubbles: true }));
+    }), String(i % 2 === 0 ? 2 : 3)));
+  await page.getByLabel('Colour 4', { exact: true }).fill('3');
+  await waitForResult(page);
+  const large = Buffer.concat([header({ bits: 8, width: 4096, height: 4096, offset: 54 + 1024 }), Buffer.alloc(1024),
+                               Buffer.alloc(4096 * 4096, 0x01)]);
+  await page.evaluate(() => {
+    window.longTasks = [];
+    new PerformanceObserver((list) => window.longTasks.push(...list.getEntries().map((entry) => entry.duration)))
+      .observe({ type: 'longtask' });
+  });
+  const file = path.join(folder, 'large.bmp');
+  fs.writeFileSync(file, large);
+  await convert(page, { name: 'large.bmp', file, settings: standard });
+  for (const value of ['2', '3', '1']) {
+    await page.getByLabel('Colour 2', { exact: true }).fill(value);
+    await waitForResult(page);
+  }
+  const longTasks = await page.evaluate(() => window.longTasks);
+  return `a changed colour argument shown after ${median(changes).toFixed(1)} ms (median of 10: ` +
+    `${changes.map((ms) => ms.toFixed(1)).join(', ')}); a 4096 by 4096 bitmap: ${longTasks.length} tasks over ` +
+    `50 ms, the longest ${Math.max(0, ...longTasks).toFixed(0)} ms`;
+}
+
+// A 48 by 42 4-bit sheet of four cells, each sprite drawn two pixels wide.
+function fourCells() {
+  const offset = 54 + 64;
+  const bytes = Buffer.concat([header({ bits: 4, width: 48, height: 42, offset }), Buffer.alloc(64), Buffer.alloc(24 * 42)]);
+  for (let row = 0; row < 42; ++row)
+    for (let x = 0; x < 24; ++x) bytes[offset + row * 24 + x] = ((x + row) % 4) * 0x11;
+  bytes.writeUInt32LE(bytes.length, 2);
+  return bytes;
+}
+
+async function pickSheet(page, name, bytes) {
+  await page.getByLabel('Bitmap', { exact: true }).setInputFiles({ name, mimeType: 'image/bmp', buffer: bytes });
+  await page.locator('#sheet-status').filter({ hasText: 'Exit status' }).waitFor();
+}
+
+// quorvel-sheet as the native one, in a folder of its own: its blocks and labels.
+function runNativeSheet(name, bytes, words) {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-sheet-'));
+  fs.writeFileSync(path.join(folder, name), bytes);
+  const base = name.replace(/\.[^.]*$/, '');
+  const run = spawnSync(nativeSheet, [...words, '--labels', base + '.inc', name, base + '.spr'], { cwd: folder });
+  assert.equal(run.status, 0, run.stderr.toString());
+  return { blocks: fs.readFileSync(path.join(folder, base + '.spr')), labels: fs.readFileSync(path.join(folder, base + '.inc')) };
+}
+
+// A sheet: its cells as a C64 shows them, one download of its blocks and one
+// of its labels, byte for byte as the native quorvel-sheet writes them, and
+// the command line that does so.
+async function checkSheet(page, folder) {
+  const sheet = fourCells();
+  await pickSheet(page, 'sheet.bmp', sheet);
+  assert.match(await page.locator('#sheet-status').textContent(), /^Exit status 0: 4 sprites written/);
+  assert.equal(await page.locator('#cells canvas').count(), 4);
+  const expected = runNativeSheet('sheet.bmp', sheet, []);
+  assert.deepEqual(await download(page, '#sheet-download'), expected.blocks, 'the four blocks');
+  assert.equal(expected.blocks.length, 4 * 64);
+  assert.deepEqual(await download(page, '#labels-download'), expected.labels, 'the labels');
+  assert.equal(await page.locator('#sheet-command-line').innerText(),
+               'quorvel-sheet --labels sheet.inc sheet.bmp sheet.spr');
+  await noAccessibilityViolations(page, 'the sheet at 1280 px');
+  // The frames chosen, in their order: the download follows them.
+  await page.getByLabel('Frames', { exact: true }).fill('3,0');
+  await page.locator('#sheet-status').filter({ hasText: '2 sprites written' }).waitFor();
+  const chosen = runNativeSheet('sheet.bmp', sheet, ['--frames', '3,0']);
+  assert.deepEqual(await download(page, '#sheet-download'), chosen.blocks, 'frames 3 and 0');
+  assert.equal(await page.locator('#cells canvas').count(), 4, 'every cell still shown');
+  await page.getByLabel('Frames', { exact: true }).fill('');
+  // A sheet in the C64's colours, by those colours: each cell in its own colour.
+  const rocket = example('rocket.bmp');
+  await pickSheet(page, 'rocket.bmp', rocket);
+  await page.getByLabel('Colours by', { exact: true }).selectOption('colour');
+  await page.locator('#background').selectOption('6');
+  await page.locator('#multicolour1').selectOption('15');
+  await page.locator('#multicolour2').selectOption('2');
+  await page.locator('#sheet-status').filter({ hasText: '4 sprites written' }).waitFor();
+  const byColour = ['--background', '6', '--multicolour1', '15', '--multicolour2', '2'];
+  assert.deepEqual(await download(page, '#sheet-download'), runNativeSheet('rocket.bmp', rocket, byColour).blocks);
+  if (process.env.QUORVEL_SCREENSHOTS) {  // the inputs, the registers, the cells, the downloads and the command
+    await page.getByRole('button', { name: 'Pause' }).click();
+    const [top, bottom] = await page.evaluate(() => ['arguments', 'sheet-command-line'].map((id) => {
+      const box = document.getElementById(id).getBoundingClientRect();
+      return [box.top + scrollY, box.bottom + scrollY];
+    }));
+    await page.screenshot({ path: path.join(process.env.QUORVEL_SCREENSHOTS, 'sheet.png'), fullPage: true,
+                            clip: { x: 0, y: Math.floor(top[0]) - 8, width: 1280,
+                                    height: Math.ceil(bottom[1] - top[0]) + 24 } });
+  }
 }

@@ -1,0 +1,287 @@
+// The page's view of a sheet: quorvel-sheet's options as inputs, every cell's
+// sprite as a C64 shows it with its findings, the chosen frames one after
+// another, the blocks and the labels to download, and the command line. The
+// worker runs quorvel-sheet itself; nothing here converts.
+'use strict';
+
+const sheetIds = ['cell', 'origin', 'spacing', 'frames', 'mode', 'way', 'codes', 'sheet-address', 'frame-rate'];
+// Cells shown at most: a sheet of thousands lists the first ones.
+const mostCells = 64;
+const reducedMotion = matchMedia('(prefers-reduced-motion: reduce)');
+let sheetShown = null;  // the sheet run on screen: its inputs, its blocks, its frames
+let animation = { timer: 0, frame: 0, paused: reducedMotion.matches };
+
+function byColour() {
+  return $('way').value === 'colour';
+}
+
+// The codes are an input of the sheet by palette index only.
+function showColourWay() {
+  $('codes').closest('.field').hidden = !sheetView || byColour();
+}
+
+function sheetOptions() {
+  return {
+    cell: $('cell').value, origin: $('origin').value, spacing: $('spacing').value, frames: $('frames').value,
+    hires: $('mode').value === 'hires', byColour: byColour(), codes: $('codes').value,
+    background: colourName('background'), multicolour1: colourName('multicolour1'),
+    multicolour2: colourName('multicolour2'),
+    address: $('sheet-address').value,
+  };
+}
+
+// A register's C64 colour as quorvel-sheet takes its name: "light-blue".
+function colourName(id) {
+  return c64Colours[$(id).value][0].replace(/ /g, '-');
+}
+
+// The names of what quorvel-sheet writes for this picture.
+function sheetNames() {
+  const base = bitmap.name.replace(/\.[^.]*$/, '') || 'sheet';
+  const blocks = base + (noAddress($('sheet-address').value) ? '.spr' : '.prg');
+  return { blocks: blocks === bitmap.name ? base + '-sprites.spr' : blocks, labels: base + '.inc' };
+}
+
+function showSheetCommand() {
+  if (!bitmap) return;
+  const { blocks, labels } = sheetNames();
+  const words = QuorvelLogic.sheetWords(sheetOptions());
+  $('sheet-command-line').textContent = commandLine('quorvel-sheet', [...words, '--labels', labels, bitmap.name, blocks]);
+}
+
+// The registers, and the way of giving colours, for the picture just read.
+function presetSheet() {
+  const colours = !bitmap.header || !bitmap.header.indexed;
+  $('way').value = colours ? 'colour' : 'index';
+  $('way').querySelector('option[value=index]').disabled = colours;
+  $('mode').value = bitmap.header && bitmap.header.bits === 1 ? 'hires' : 'multicolour';
+  showColourWay();
+  const presets = QuorvelLogic.censusPresets(QuorvelLogic.parseCensus(bitmap.census || ''));
+  for (const [id, number] of Object.entries(presets)) setRegister(id, number);
+  showMapping();
+}
+
+// Runs quorvel-sheet as the inputs say, for the download; then, for the view
+// of every cell, over all cells, and where some cells have findings over the
+// others, so that their sprites show too.
+function startSheetRun(explicit, started) {
+  clearSheet();
+  const run = { explicit, started, large: bitmap.size > largeBitmap, options: sheetOptions(), ...sheetNames() };
+  setRunning(run);
+  $('progress').textContent = 'Converting…';
+  const words = QuorvelLogic.sheetWords(run.options);
+  // The cells shown: the first 64 at most.
+  const allCells = QuorvelLogic.sheetWords({ ...run.options, frames: `0-${Math.max(0, Math.min(cellCount(), mostCells) - 1)}` });
+  const grid = { words: allCells, outname: 'cells.spr', labels: 'cells.inc' };
+  const runs = [{ words, outname: run.blocks, labels: run.labels }];
+  if (run.options.frames !== '' || cellCount() > mostCells) runs.push(grid);
+  run.id = ask({ type: 'sheet', name: bitmap.name, runs }, (message) => {
+    if (running !== run) return;
+    if (message.type === 'failure') return sheetFailed(message);
+    const [chosen, all = chosen] = message.runs;  // with all frames, the grid's run is the user's
+    run.chosen = chosen;
+    run.cellFindings = QuorvelLogic.sheetFindings(all.console, bitmap.name);
+    const clean = cleanCells(all, run.cellFindings);
+    if (all.status === 0 || clean.length === 0) return sheetFinished(run, all, null);
+    const again = { ...grid, words: [...grid.words, '--frames', clean.join(',')] };
+    run.id = ask({ type: 'sheet', name: bitmap.name, runs: [again] }, (second) => {
+      if (running !== run) return;
+      if (second.type === 'failure') return sheetFailed(second);
+      sheetFinished(run, second.runs[0], clean);
+    });
+  });
+}
+
+// The cells shown without a finding, where the run over them found some.
+function cleanCells(all, found) {
+  if (all.status !== 1) return [];
+  const count = Math.min(cellCount(), mostCells);
+  const bad = new Set(found.map(({ cell }) => cell));
+  return Array.from({ length: count }, (_, cell) => cell).filter((cell) => !bad.has(cell));
+}
+
+// The cells of the grid: the picture's whole cells, as quorvel-sheet counts them.
+function cellCount() {
+  const pair = (text, between, fallback) => {
+    const [one, other] = text.split(between).map(Number);
+    return Number.isInteger(one) && Number.isInteger(other) ? [one, other] : fallback;
+  };
+  const [width, height] = pair($('cell').value, 'x', [24, 21]);
+  const [x, y] = pair($('origin').value, ',', [0, 0]);
+  const [gapX, gapY] = pair($('spacing').value, ',', [0, 0]);
+  const whole = (length, origin, cell, gap) => length - origin < cell ? 0 : Math.floor((length - origin - cell) / (cell + gap)) + 1;
+  const columns = whole(bitmap.shape.width, x, width, gapX);
+  return columns === 0 ? 0 : columns * whole(bitmap.shape.height, y, height, gapY);
+}
+
+// Each frame's own colour, by C64 colour (by palette index the labels give none).
+function frameColours(labels) {
+  return byColour() && labels ? QuorvelLogic.frameColours(new TextDecoder().decode(labels)) : [];
+}
+
+function sheetFailed(message) {
+  setRunning(null);
+  $('progress').textContent = 'The program could not run: ' + message.reason;
+}
+
+// What the runs gave: `grid` holds the sprites of every cell, or of the
+// cells in `only`.
+function sheetFinished(run, grid, only) {
+  setRunning(null);
+  const colours = frameColours(grid.labels);
+  const sprites = new Map();
+  const cells = only || Array.from({ length: Math.min(cellCount(), mostCells) }, (_, cell) => cell);
+  const start = grid.output && grid.output.length % 64 === 2 ? 2 : 0;  // after a load address
+  cells.forEach((cell, n) => {
+    if (grid.output && cell < mostCells)
+      sprites.set(cell, { bytes: grid.output.subarray(start + 64 * n, start + 64 * n + 63), colour: colours[n] });
+  });
+  sheetShown = { ...run, sprites, count: cellCount() };
+  showSheet();
+  $('progress').textContent = `Done in ${Math.round(performance.now() - run.started)} ms.`;
+  if (run.explicit) $('sheet').focus();
+}
+
+function showSheet() {
+  const { chosen } = sheetShown;
+  const written = chosen.status === 0;
+  const frames = written ? chosen.output.length / 64 | 0 : 0;
+  const meanings = {
+    0: `${frames} ${frames === 1 ? 'sprite' : 'sprites'} written`,
+    1: 'cells have findings (below each cell), and nothing was written',
+    2: 'quorvel-sheet cannot convert with these inputs: it says why below',
+  };
+  $('sheet-status').textContent = `Exit status ${chosen.status}: ${meanings[chosen.status] || 'see below'}.`;
+  $('sheet-status').className = written ? 'done' : 'failed';
+  $('sheet-console').textContent = chosen.console + chosen.error;
+  offerSheetDownloads(chosen);
+  drawCells();
+  startAnimation();
+}
+
+function offerSheetDownloads(chosen) {
+  const written = chosen.status === 0;
+  for (const [id, bytes, name, type] of [['sheet-download', chosen.output, sheetShown.blocks, 'application/octet-stream'],
+                                         ['labels-download', chosen.labels, sheetShown.labels, 'text/plain']]) {
+    const link = $(id);
+    link.hidden = !written || !bytes;
+    if (link.hidden) continue;
+    offerDownload(link, bytes, name, type);
+    link.textContent = `Download ${name} (${grouped(bytes.length)} bytes)`;
+  }
+}
+
+// The C64 colour numbers a sprite's codes show: the registers, and its own colour.
+function spriteColours(own, hires) {
+  const own_ = byColour() && own !== undefined ? own : Number($('spritecolour').value);
+  const background = Number($('background').value);
+  return hires ? [background, own_]
+    : [background, Number($('multicolour1').value), own_, Number($('multicolour2').value)];
+}
+
+// Every cell (up to the first 64): its sprite as a C64 shows it, or why it
+// has none; sixteen a frame, so that a large sheet never holds the page up.
+let cellsDrawn = 0;
+function drawCells() {
+  const list = $('cells');
+  list.replaceChildren();
+  const drawing = ++cellsDrawn;
+  if (!sheetShown) return;
+  const shown = Math.min(sheetShown.count, mostCells);
+  const draw = (from) => {
+    if (drawing !== cellsDrawn || !sheetShown) return;  // drawn anew, or cleared, since
+    for (let cell = from; cell < Math.min(from + 16, shown); ++cell) list.append(cellItem(cell));
+    if (from + 16 < shown) requestAnimationFrame(() => draw(from + 16));
+  };
+  draw(0);
+  $('cells-more').hidden = sheetShown.count <= mostCells;
+  $('cells-more').textContent = `and ${grouped(sheetShown.count - shown)} more cells, not shown here`;
+}
+
+function cellItem(cell) {
+  const hires = $('mode').value === 'hires';
+  const item = document.createElement('li');
+  const caption = document.createElement('p');
+  caption.className = 'cell-name';
+  caption.textContent = `Cell ${cell}`;
+  item.append(caption);
+  const sprite = sheetShown.sprites.get(cell);
+  if (sprite) {
+    const canvas = document.createElement('canvas');
+    canvas.width = 24;
+    canvas.height = 21;
+    canvas.setAttribute('role', 'img');
+    canvas.setAttribute('aria-label', `Cell ${cell} as a C64 shows it`);
+    paintSprite(canvas, sprite.bytes, hires, spriteColours(sprite.colour, hires));
+    item.append(canvas);
+  }
+  const found = sheetShown.cellFindings.filter((finding) => finding.cell === cell);
+  if (found.length) {
+    const notes = document.createElement('ul');
+    notes.className = 'cell-findings';
+    for (const { x, y, message } of found) {
+      const note = document.createElement('li');
+      note.textContent = `Pixel ${x}, ${y}: ${message}.`;
+      notes.append(note);
+    }
+    item.append(notes);
+  }
+  return item;
+}
+
+// The written frames one after another, at the rate asked; none under
+// reduced motion, until Play is pressed.
+function startAnimation() {
+  clearInterval(animation.timer);
+  const { chosen } = sheetShown || {};
+  const canvas = $('animation');
+  const written = chosen && chosen.status === 0 && chosen.output;
+  canvas.hidden = $('pause').hidden = !written;
+  $('motion-note').hidden = !reducedMotion.matches;
+  if (!written) return;
+  const start = noAddress($('sheet-address').value) ? 0 : 2;
+  const frames = (chosen.output.length - start) / 64 | 0;
+  const colours = frameColours(chosen.labels);
+  const hires = $('mode').value === 'hires';
+  const show = () => {
+    const n = animation.frame % frames;
+    paintSprite(canvas, chosen.output.subarray(start + 64 * n, start + 64 * n + 63), hires, spriteColours(colours[n], hires));
+  };
+  animation.frame = 0;
+  show();
+  $('pause').textContent = animation.paused ? 'Play' : 'Pause';
+  if (animation.paused) return;
+  const rate = Math.min(50, Math.max(1, Number($('frame-rate').value) || 8));
+  animation.timer = setInterval(() => { ++animation.frame; show(); }, 1000 / rate);
+}
+
+function togglePause() {
+  animation.paused = !animation.paused;
+  startAnimation();
+}
+
+function clearSheet() {
+  clearInterval(animation.timer);
+  ++cellsDrawn;
+  sheetShown = null;
+  $('cells').replaceChildren();
+  $('cells-more').hidden = true;
+  $('sheet-status').textContent = '';
+  $('sheet-console').textContent = '';
+  $('sheet-download').hidden = $('labels-download').hidden = true;
+  $('animation').hidden = $('pause').hidden = true;
+}
+
+sheetIds.filter((id) => id !== 'frame-rate').forEach((id) => $(id).addEventListener('input', () => {
+  if (id === 'way') {
+    showColourWay();
+    showMapping();
+  }
+  changed();
+}));
+$('frame-rate').addEventListener('input', () => sheetShown && startAnimation());
+$('pause').addEventListener('click', togglePause);
+reducedMotion.addEventListener('change', () => {
+  animation.paused = reducedMotion.matches;
+  if (sheetShown) startAnimation();
+});
