@@ -63,7 +63,7 @@ std::uint16_t read_more(platform::Handle handle, std::vector<std::uint8_t>& byte
                         std::size_t count) {
   while (count > 0) {
     std::size_t at = bytes.size(), delivered = 0;
-    bytes.resize(at + std::min<std::size_t>(count, 1 << 20));
+    bytes.resize(at + std::min<std::size_t>(count, std::max<std::size_t>(at, 1 << 16)));
     std::uint16_t error =
         platform::read_file(handle, bytes.data() + at, bytes.size() - at, delivered);
     bytes.resize(at + delivered);
@@ -91,10 +91,18 @@ int read_picture(const std::string& name, sheet::Picture& picture,
   std::uint16_t error = name.empty() ? std::uint16_t{exit_status::file_not_found}
                                      : platform::open_existing_file(name, handle);
   if (error == 0) identity = platform::file_identity(handle);
-  if (error == 0) error = read_more(handle, bytes, header_bytes);
+  // A file is read in one go, anything else (a pipe) a part at a time.
+  std::int64_t length = error == 0 ? platform::file_length(handle) : -1;
+  std::size_t first = length >= 0
+                          ? static_cast<std::size_t>(std::min<std::int64_t>(length, header_bytes))
+                          : header_bytes;
+  if (error == 0) error = read_more(handle, bytes, first);
   sheet::Shape shape;
   if (error == 0) shape = sheet::picture_shape(bytes);
-  if (error == 0 && shape.refusal.empty()) error = read_more(handle, bytes, most_bytes);
+  std::size_t rest = most_bytes;
+  if (length >= 0)
+    rest = static_cast<std::size_t>(std::min<std::int64_t>(length, most_bytes)) - bytes.size();
+  if (error == 0 && shape.refusal.empty() && rest > 0) error = read_more(handle, bytes, rest);
   if (handle != platform::no_handle) platform::close_file_handle(handle);
   if (error != 0) return refuse("cannot read \"" + shown + "\": " + cannot_reason(error));
   if (!shape.refusal.empty()) return refuse("cannot read \"" + shown + "\": " + shape.refusal);
