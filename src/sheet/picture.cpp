@@ -145,18 +145,6 @@ bool starts_with(const std::vector<std::uint8_t>& bytes, std::string_view mark) 
 
 }  // namespace
 
-std::uint32_t colour_at(const Picture& picture, int x, int y) {
-  std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
-                   static_cast<std::size_t>(x);
-  if (picture.bits != 0) {
-    std::uint8_t index = picture.indices[at];
-    return index < picture.palette.size() ? picture.palette[index] : 0;
-  }
-  const std::uint8_t* pixel = picture.rgba.get() + at * 4;
-  if (pixel[3] < 128) return transparent;
-  return std::uint32_t{pixel[0]} << 16 | std::uint32_t{pixel[1]} << 8 | pixel[2];
-}
-
 Shape picture_shape(const std::vector<std::uint8_t>& start) {
   Shape shape;
   if (starts_with(start, "\x89PNG\r\n\x1A\n")) {

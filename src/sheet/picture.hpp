@@ -23,7 +23,17 @@ struct Picture {
 
 // A pixel's colour as 0xRRGGBB, or `transparent` where its alpha is below half.
 inline constexpr std::uint32_t transparent = 0xFF000000;
-std::uint32_t colour_at(const Picture& picture, int x, int y);
+inline std::uint32_t colour_at(const Picture& picture, int x, int y) {
+  std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+                   static_cast<std::size_t>(x);
+  if (picture.bits != 0) {
+    std::uint8_t index = picture.indices[at];
+    return index < picture.palette.size() ? picture.palette[index] : 0;
+  }
+  const std::uint8_t* pixel = picture.rgba.get() + at * 4;
+  if (pixel[3] < 128) return transparent;
+  return std::uint32_t{pixel[0]} << 16 | std::uint32_t{pixel[1]} << 8 | pixel[2];
+}
 
 // What the start of a file says of it: a PNG or BMP of that size, or why it
 // cannot be read. The size is known before anything is decoded.

@@ -144,7 +144,8 @@ int colour_code(const Way& way, Cell& cell, int number, int x, int y) {
 std::vector<int> cell_colours(const Picture& picture, const Grid& grid, int index, const Way& way,
                               Matcher& matcher, Cell& cell) {
   std::vector<int> numbers;
-  std::map<int, int> others;
+  numbers.reserve(static_cast<std::size_t>(grid.cell_width * grid.cell_height));
+  int others[16] = {};
   for (int y = 0; y < grid.cell_height; ++y)
     for (int x = 0; x < grid.cell_width; ++x) {
       std::uint32_t rgb = colour_at(picture, grid.left(index) + x, grid.top(index) + y);
@@ -154,8 +155,8 @@ std::vector<int> cell_colours(const Picture& picture, const Grid& grid, int inde
           !register_colour(way, number))
         ++others[number];
     }
-  for (const auto& [number, count] : others)
-    if (!cell.own || count > others[*cell.own]) cell.own = number;
+  for (int number = 0; number < 16; ++number)
+    if (others[number] > 0 && (!cell.own || others[number] > others[*cell.own])) cell.own = number;
   return numbers;
 }
 
