@@ -74,15 +74,15 @@ set(CPACK_STRIP_FILES OFF)
 # read when packaging (not when configuring, which may be commits ago).
 set(CPACK_QUORVEL_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_time.cmake)
-# Archives are named by the release's major and minor version: quorvel-1.5-win64.
+# Archives are named by the release's major and minor version: quorvel-1.6-win64.
 set(archive_name quorvel-${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
 if(WIN32)
-  # One folder, quorvel-1.5-win64, as Windows users expect of a .zip.
+  # One folder, quorvel-1.6-win64, as Windows users expect of a .zip.
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME ${archive_name}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 elseif(QUORVEL_STATIC)
-  # quorvel-1.5-linux-x86_64.tar.gz and so on, one folder of the same name.
+  # quorvel-1.6-linux-x86_64.tar.gz and so on, one folder of the same name.
   set(CPACK_GENERATOR TGZ)
   set(CPACK_PACKAGE_FILE_NAME ${archive_name}-linux-${this_name})
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
