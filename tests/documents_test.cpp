@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 
 #include "services/exit_status.hpp"
+#include "support/scenario.hpp"
 
 namespace {
 
@@ -31,15 +31,12 @@ std::string section(const std::string& text, const std::string& heading, const s
 // first group finds.
 std::set<int> numbers_in(const std::string& text, const std::string& pattern) {
   std::set<int> found;
-  std::regex row(pattern);
-  std::regex range(R"((\d+)(?:–| " to " |-)(\d+))");
-  std::regex number(R"(\d+)");
-  for (std::sregex_iterator at(text.begin(), text.end(), row), end; at != end; ++at) {
-    std::string cell = (*at)[1];
-    for (std::sregex_iterator r(cell.begin(), cell.end(), range); r != end; ++r)
-      for (int n = std::stoi((*r)[1]); n <= std::stoi((*r)[2]); ++n) found.insert(n);
-    for (std::sregex_iterator n(cell.begin(), cell.end(), number); n != end; ++n)
-      found.insert(std::stoi(n->str()));
+  for (const auto& row : testing_support::all_matches(text, pattern)) {
+    const std::string& cell = row[1];
+    for (const auto& range : testing_support::all_matches(cell, R"((\d+)(?:–| " to " |-)(\d+))"))
+      for (int n = std::stoi(range[1]); n <= std::stoi(range[2]); ++n) found.insert(n);
+    for (const auto& number : testing_support::all_matches(cell, R"(\d+)"))
+      found.insert(std::stoi(number[0]));
   }
   return found;
 }
@@ -65,10 +62,10 @@ TEST(Documents, ReadmeAndManualPageListEveryExitStatus) {
 // The page may explain fewer statuses, but none the program does not have.
 TEST(Documents, PageAndWebAssemblyHostNameOnlyTheProgramsStatuses) {
   std::string page = source_file("web/page.js");
-  std::smatch meanings;
-  ASSERT_TRUE(std::regex_search(page, meanings, std::regex(R"(statusMeanings = \{([^}]*)\})")));
+  auto meanings = testing_support::all_matches(page, R"(statusMeanings = \{([^}]*)\})");
+  ASSERT_FALSE(meanings.empty());
   std::set<int> statuses = program_statuses();
-  for (int number : numbers_in(meanings[1].str(), R"((\d+):)"))
+  for (int number : numbers_in(meanings[0][1], R"((\d+):)"))
     EXPECT_TRUE(statuses.count(number)) << "web/page.js explains " << number;
   std::string host = source_file("src/services/platform/wasm_host.js");
   EXPECT_EQ(numbers_in(host, R"(return (\d+);)"),
@@ -103,9 +100,9 @@ TEST(Documents, EverySectionTheProgramsPointToIsInTheReadme) {
   for (const char* file :
        {"src/check/checks.cpp", "src/sheet/sheet.cpp", "src/sheet/program.cpp"}) {
     std::string source = source_file(file);
-    std::regex pointer(R"re(README: \\"([^\\]+)\\")re");
-    for (std::sregex_iterator at(source.begin(), source.end(), pointer), end; at != end; ++at)
-      pointed.insert((*at)[1]);
+    for (const auto& pointer :
+         testing_support::all_matches(source, R"re(README: \\"([^\\]+)\\")re"))
+      pointed.insert(pointer[1]);
   }
   EXPECT_GE(pointed.size(), 6u);
   for (const std::string& heading : pointed)

@@ -12,7 +12,6 @@
 #include <map>
 #include <optional>
 #include <random>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -200,7 +199,7 @@ class Generator {
 
 // Every line the program can write, with the arguments of this run.
 bool own_line(const std::string& line, const std::string& startaddress) {
-  static const std::regex patterns(
+  static const std::string patterns =
       "|Quorvel v1\\.4 \\[06\\.06\\.2017\\] \\*\\*\\* by Brannick"
       "|Description: Reads a 16color \\(4bit/8bit\\) or black/white \\(1bit\\) 24x21 pixel bmp and "
       "writes a binary for c64\\."
@@ -222,9 +221,9 @@ bool own_line(const std::string& line, const std::string& startaddress) {
       "|Adding one byte to the output binary \\(for packing multiple sprites for "
       "example\\)\\.\\.\\."
       "|Closing file\\.\\.\\."
-      "|-?\\d+ bytes totally read\\.");
+      "|-?\\d+ bytes totally read\\.";
   return line == "Opening file \"out.prg\" ($" + startaddress + ") for writing..." ||
-         std::regex_match(line, patterns);
+         matches_whole(line, patterns);
 }
 
 std::string console_problem(const std::string& output, const std::string& startaddress) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <stdexcept>
 
@@ -47,10 +48,35 @@ std::vector<std::string> header_lines(const std::string& inname, int bytes, int 
           mode};
 }
 
+namespace {
+
+// Compiled once each: the hostile-input tests match thousands of lines.
+const std::regex& compiled(const std::string& pattern) {
+  static std::map<std::string, std::regex> known;
+  auto found = known.find(pattern);
+  if (found == known.end()) found = known.emplace(pattern, std::regex(pattern)).first;
+  return found->second;
+}
+
+}  // namespace
+
+bool matches_whole(const std::string& text, const std::string& pattern) {
+  return std::regex_match(text, compiled(pattern));
+}
+
+std::vector<std::vector<std::string>> all_matches(const std::string& text,
+                                                  const std::string& pattern) {
+  std::vector<std::vector<std::string>> matches;
+  for (std::sregex_iterator at(text.begin(), text.end(), compiled(pattern)), end; at != end; ++at)
+    matches.emplace_back(at->begin(), at->end());
+  return matches;
+}
+
 std::string report_problem(const std::string& error_text, int number) {
-  std::regex format("Runtime error " + std::to_string(number) +
-                    " at \\$([0-9A-F]{16})\r\n  \\$\\1\r\n(  \\$[0-9A-F]{16}\r\n){0,9}\r\n");
-  if (std::regex_match(error_text, format)) return "";
+  if (matches_whole(error_text,
+                    "Runtime error " + std::to_string(number) +
+                        " at \\$([0-9A-F]{16})\r\n  \\$\\1\r\n(  \\$[0-9A-F]{16}\r\n){0,9}\r\n"))
+    return "";
   return "not a report of error " + std::to_string(number) + ": [" + error_text + "]";
 }
 

@@ -43,6 +43,14 @@ std::vector<std::string> header_lines(const std::string& inname, int bytes, int 
 // Matches a runtime error report with `number`; returns "" or what is wrong.
 std::string report_problem(const std::string& error_text, int number);
 
+// Regular expressions (ECMAScript), kept to this one file of the tests: each
+// file that instantiates <regex> takes seconds longer to compile.
+// Whether `pattern` matches the whole of `text`.
+bool matches_whole(const std::string& text, const std::string& pattern);
+// Every match of `pattern` in `text`, in order: the match, then its groups.
+std::vector<std::vector<std::string>> all_matches(const std::string& text,
+                                                  const std::string& pattern);
+
 // Finds a general tool (ImageMagick, netpbm) on PATH; "" when it is not
 // installed. A `convert` that is not ImageMagick's does not count.
 std::string find_tool(const std::string& name);
