@@ -2,20 +2,8 @@
 # Wine (label windows), quorvel.js under Node.js and the page in Chromium
 # (label web), the processors of cmake/processors.txt under qemu-user, a
 # clang/libc++ build and the static release programs (label other-builds).
-# Included from tests/CMakeLists.txt; the test presets choose by label.
-include(ExternalProject)
-
-# A build of the program from this source tree, configured with `arguments`,
-# in the build folder's `name`.
-function(quorvel_other_build name)
-  ExternalProject_Add(quorvel_${name}
-    SOURCE_DIR ${PROJECT_SOURCE_DIR}
-    BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
-    CMAKE_ARGS ${ARGN} -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_TESTS=OFF
-    INSTALL_COMMAND ""
-    BUILD_ALWAYS ON)
-  add_dependencies(quorvel_end_to_end_tests quorvel_${name})
-endfunction()
+# Included from tests/CMakeLists.txt; the builds themselves are declared in
+# cmake/test_builds.cmake; the test presets choose by label.
 
 # The end-to-end tests against the program `program`, named PREFIX.Suite.Test.
 function(quorvel_end_to_end_against prefix program label)
@@ -24,12 +12,8 @@ function(quorvel_end_to_end_against prefix program label)
 endfunction()
 
 # Windows, cross-compiled with MinGW-w64 and run under Wine, when both are installed.
-option(QUORVEL_WINDOWS_TESTS "Also test the Windows build under Wine" ON)
-find_program(QUORVEL_MINGW_CXX x86_64-w64-mingw32-g++-posix)
-find_program(QUORVEL_WINE wine)
-if(QUORVEL_WINDOWS_TESTS AND QUORVEL_MINGW_CXX AND QUORVEL_WINE)
+if(TARGET quorvel_windows)
   set(windows_build ${CMAKE_BINARY_DIR}/windows)
-  quorvel_other_build(windows -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake)
   # One prefix of the build's own and one Wine server for the whole run: a
   # server started anew for every test process costs seconds each time. The
   # test helper finds both beside the Windows build.
@@ -52,8 +36,6 @@ endif()
 
 # quorvel.js under Node.js, its npm package, and the page in Chromium.
 if(QUORVEL_WEB)
-  add_dependencies(quorvel_end_to_end_tests quorvel_web)
-  add_dependencies(quorvel_robustness_tests quorvel_web)
   quorvel_end_to_end_against(node ${CMAKE_BINARY_DIR}/quorvel.js web)
   # quorvel-check.js against quorvel.js: no finding means the sprite is the
   # picture; quorvel-sheet.js's blocks are quorvel.js's sprites.
@@ -86,10 +68,7 @@ endif()
 # Builds for the other processors (Debian's cross compilers) under qemu-user,
 # a build with clang and libc++, and the static release programs, each also
 # run in an otherwise empty root.
-option(QUORVEL_OTHER_BUILDS "Also test builds for other processors and with clang/libc++" OFF)
 if(QUORVEL_OTHER_BUILDS)
-  quorvel_other_build(clang -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS=-stdlib=libc++ -Werror"
-                      -DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++)
   quorvel_end_to_end_against(clang ${CMAKE_BINARY_DIR}/clang/quorvel other-builds)
   quorvel_processors(rows)
   foreach(row IN LISTS rows)
@@ -99,16 +78,10 @@ if(QUORVEL_OTHER_BUILDS)
     list(GET fields 3 qemu)
     list(GET fields 4 static_qemu)
     list(GET fields 6 release)
-    set(toolchain "")
-    if(EXISTS ${PROJECT_SOURCE_DIR}/cmake/${triplet}.cmake)
-      set(toolchain -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/${triplet}.cmake)
-    endif()
     if(NOT qemu STREQUAL "-")
-      quorvel_other_build(${name} ${toolchain})
       quorvel_end_to_end_against(${name} ${CMAKE_BINARY_DIR}/${name}/quorvel other-builds)
     endif()
     if(release)
-      quorvel_other_build(static-${name} ${toolchain} -DQUORVEL_STATIC=ON)
       quorvel_end_to_end_against(static-${name} ${CMAKE_BINARY_DIR}/static-${name}/quorvel
         other-builds ENVIRONMENT_MODIFICATION QUORVEL_STATIC_PROGRAM=set:1)
       quorvel_static_runner(${name} ${triplet} ${static_qemu} static_runner)
