@@ -25,7 +25,8 @@ if(TARGET quorvel_windows)
               -DPROGRAM=${windows_build}/quorvel.exe -DRERUNS=${wine_reruns}
               -P ${PROJECT_SOURCE_DIR}/tests/wine_server.cmake)
   endforeach()
-  set_tests_properties(windows.wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300
+  # Started first (the cost): every Windows test waits for it.
+  set_tests_properties(windows.wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300 COST 1000
                        ENVIRONMENT "${wine_environment}" LABELS windows)
   set_tests_properties(windows.wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60
                        ENVIRONMENT "${wine_environment}" LABELS windows)
