@@ -117,17 +117,17 @@ class Generator {
       case 1:
         mutate(bitmap);
         break;
-      case 2:
-        put_i32(bitmap, at_biHeight, -field(bitmap, 22, 4));  // top-down
+      case 2:  // top-down, where an earlier cut left the height
+        if (bitmap.size() >= at_biHeight + 4) put_i32(bitmap, at_biHeight, -field(bitmap, 22, 4));
         break;
       case 3:
-        put_i32(bitmap, at_biWidth, pick(0, 1) ? 32 : 12);
+        if (bitmap.size() >= at_biWidth + 4) put_i32(bitmap, at_biWidth, pick(0, 1) ? 32 : 12);
         break;
       case 4:
         bitmap.resize(static_cast<std::size_t>(pick(0, static_cast<int>(bitmap.size()))));
         break;
       case 5:
-        bitmap.pop_back();  // one byte short
+        if (!bitmap.empty()) bitmap.pop_back();  // one byte short
         break;
       case 6:
         settings.startaddress = addresses[pick(0, std::size(addresses) - 1)];

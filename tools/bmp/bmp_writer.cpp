@@ -10,9 +10,10 @@ namespace {
 constexpr std::size_t file_header_size = 14;
 constexpr std::size_t info_header_size = 40;
 
+// Fields are set with at(): a caller that sets one past a cut file is told.
 void put_u32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
   for (int i = 0; i < 4; ++i)
-    bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    bytes.at(offset + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 std::uint8_t index_of(char c) {
@@ -60,8 +61,8 @@ PixelRows grid(const std::vector<std::string>& rows) {
 }
 
 void put_u16(Bytes& bytes, std::size_t offset, std::uint16_t value) {
-  bytes[offset] = static_cast<std::uint8_t>(value);
-  bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+  bytes.at(offset) = static_cast<std::uint8_t>(value);
+  bytes.at(offset + 1) = static_cast<std::uint8_t>(value >> 8);
 }
 
 void put_i32(Bytes& bytes, std::size_t offset, std::int32_t value) {
