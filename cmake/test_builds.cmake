@@ -1,9 +1,8 @@
 # The builds of the program that the tests run besides this one: Windows
 # (MinGW-w64, run under Wine), the processors of cmake/processors.txt, clang
-# with libc++, and the static release programs. Included before the program's
-# own targets: each build is one long step, and Ninja starts the steps that
-# are ready in the order they were declared, so these run beside the rest of
-# the build instead of after it. Their tests are in cmake/other_builds.cmake.
+# with libc++, and the static release programs. Each is one long step that
+# nothing else waits for: the test programs compile beside it, not after it.
+# Their tests are in cmake/other_builds.cmake.
 include(ExternalProject)
 
 # A build of the program from this source tree, configured with `arguments`,
@@ -22,7 +21,10 @@ option(QUORVEL_WINDOWS_TESTS "Also test the Windows build under Wine" ON)
 find_program(QUORVEL_MINGW_CXX x86_64-w64-mingw32-g++-posix)
 find_program(QUORVEL_WINE wine)
 if(QUORVEL_WINDOWS_TESTS AND QUORVEL_MINGW_CXX AND QUORVEL_WINE)
-  quorvel_other_build(windows -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake)
+  # Without debug information, which no Windows test reads (addr2line needs an
+  # ELF program): the MinGW compiles take a third less time.
+  quorvel_other_build(windows -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
+                      "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG")
 endif()
 
 option(QUORVEL_OTHER_BUILDS "Also test builds for other processors and with clang/libc++" OFF)
