@@ -200,20 +200,20 @@ class Generator {
 // Every line the program can write, with the arguments of this run.
 bool own_line(const std::string& line, const std::string& startaddress) {
   static const std::string patterns =
-      "|Quorvel v1\\.4 \\[06\\.06\\.2017\\] \\*\\*\\* by Brannick"
+      "Quorvel v1\\.4 \\[06\\.06\\.2017\\] \\*\\*\\* by Brannick"
       "|Description: Reads a 16color \\(4bit/8bit\\) or black/white \\(1bit\\) 24x21 pixel bmp and "
       "writes a binary for c64\\."
       "|Opening file \"in\\.bmp\" for reading\\.\\.\\."
-      "|load_header\\.\\.\\. \\[\\d+ bytes read\\] done\\."
+      "|load_header\\.\\.\\. \\[[0-9]+ bytes read\\] done\\."
       "|load_header\\.\\.\\. ERROR: Cannot find BMP header\\. Aborting\\.\\.\\."
       "|Image is in (1 bit black/white|4 bit indexed colours|8 bit indexed colours) mode\\."
       "|BMP mode error: Image is not in 4bit/8bit indexed colours or 1 bit black/white mode\\."
       "|Image is compressed - aborting\\.\\.\\."
-      "|-?\\d+ bytes bitmap data\\."
-      "|Filesize error: -?\\d+ bytes are incorrect! A (black/white|4bit \\(4 colour\\)) 24x21 "
+      "|-?[0-9]+ bytes bitmap data\\."
+      "|Filesize error: -?[0-9]+ bytes are incorrect! A (black/white|4bit \\(4 colour\\)) 24x21 "
       "image "
       "should have exactly (84|252) bytes!"
-      "|Starting at position: -?\\d+ byte"
+      "|Starting at position: -?[0-9]+ byte"
       "|Image is in 1 bit black/white mode: Converting it to a hires sprite"
       "|Information: First colour is not 0: Inverting colours"
       "|Image is in (4|8) bit indexed colours mode: Converting it to a multicolor sprite"
@@ -221,8 +221,9 @@ bool own_line(const std::string& line, const std::string& startaddress) {
       "|Adding one byte to the output binary \\(for packing multiple sprites for "
       "example\\)\\.\\.\\."
       "|Closing file\\.\\.\\."
-      "|-?\\d+ bytes totally read\\.";
-  return line == "Opening file \"out.prg\" ($" + startaddress + ") for writing..." ||
+      "|-?[0-9]+ bytes totally read\\.";
+  return line.empty() ||
+         line == "Opening file \"out.prg\" ($" + startaddress + ") for writing..." ||
          matches_whole(line, patterns);
 }
 

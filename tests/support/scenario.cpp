@@ -2,6 +2,7 @@
 #include "support/scenario.hpp"
 
 #include <fcntl.h>
+#include <regex.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <stdexcept>
 
 namespace testing_support {
@@ -50,25 +50,60 @@ std::vector<std::string> header_lines(const std::string& inname, int bytes, int 
 
 namespace {
 
-// Compiled once each: the hostile-input tests match thousands of lines.
-const std::regex& compiled(const std::string& pattern) {
-  static std::map<std::string, std::regex> known;
-  auto found = known.find(pattern);
-  if (found == known.end()) found = known.emplace(pattern, std::regex(pattern)).first;
+// Compiled once each: the hostile-input tests match thousands of lines. The
+// map's nodes stay where they are, so each compiled pattern may be used in
+// place for the rest of the run.
+const regex_t& compiled(const std::string& pattern) {
+  static std::map<std::string, regex_t> known;
+  auto [found, added] = known.try_emplace(pattern);
+  if (added) {
+    int error = regcomp(&found->second, pattern.c_str(), REG_EXTENDED);
+    if (error != 0) {
+      char message[256];
+      regerror(error, &found->second, message, sizeof message);
+      known.erase(found);
+      throw std::invalid_argument("not a pattern: " + pattern + ": " + message);
+    }
+  }
   return found->second;
+}
+
+// The leftmost, longest match of `expression` in text[from, end), with its
+// groups; none when there is no match. The text is taken by its length, so
+// a NUL in it ends nothing (though `.` matches no NUL).
+std::vector<regmatch_t> match_from(const regex_t& expression, const std::string& text,
+                                   std::size_t from) {
+  std::vector<regmatch_t> groups(expression.re_nsub + 1);
+  groups[0].rm_so = static_cast<regoff_t>(from);
+  groups[0].rm_eo = static_cast<regoff_t>(text.size());
+  if (regexec(&expression, text.data(), groups.size(), groups.data(), REG_STARTEND) != 0)
+    groups.clear();
+  return groups;
 }
 
 }  // namespace
 
 bool matches_whole(const std::string& text, const std::string& pattern) {
-  return std::regex_match(text, compiled(pattern));
+  std::vector<regmatch_t> match = match_from(compiled(pattern), text, 0);
+  return !match.empty() && match[0].rm_so == 0 &&
+         static_cast<std::size_t>(match[0].rm_eo) == text.size();
 }
 
 std::vector<std::vector<std::string>> all_matches(const std::string& text,
                                                   const std::string& pattern) {
   std::vector<std::vector<std::string>> matches;
-  for (std::sregex_iterator at(text.begin(), text.end(), compiled(pattern)), end; at != end; ++at)
-    matches.emplace_back(at->begin(), at->end());
+  for (std::size_t from = 0; from <= text.size();) {
+    std::vector<regmatch_t> match = match_from(compiled(pattern), text, from);
+    if (match.empty()) break;
+    std::vector<std::string>& row = matches.emplace_back();
+    for (const regmatch_t& group : match)
+      row.push_back(group.rm_so < 0
+                        ? ""
+                        : text.substr(static_cast<std::size_t>(group.rm_so),
+                                      static_cast<std::size_t>(group.rm_eo - group.rm_so)));
+    std::size_t end = static_cast<std::size_t>(match[0].rm_eo);
+    from = end > static_cast<std::size_t>(match[0].rm_so) ? end : end + 1;
+  }
   return matches;
 }
 

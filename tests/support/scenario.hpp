@@ -43,8 +43,8 @@ std::vector<std::string> header_lines(const std::string& inname, int bytes, int 
 // Matches a runtime error report with `number`; returns "" or what is wrong.
 std::string report_problem(const std::string& error_text, int number);
 
-// Regular expressions (ECMAScript), kept to this one file of the tests: each
-// file that instantiates <regex> takes seconds longer to compile.
+// POSIX extended regular expressions (the C library's: <regex> took seconds
+// to compile); a match is the leftmost, longest one.
 // Whether `pattern` matches the whole of `text`.
 bool matches_whole(const std::string& text, const std::string& pattern);
 // Every match of `pattern` in `text`, in order: the match, then its groups.
