@@ -13,6 +13,7 @@ const scriptText = (text) => text.replace(/<\/script/gi, '<\\/script');
 const parts = {
   '<link rel="stylesheet" href="style.css">': `<style>\n${read('style.css')}</style>`,
   '<script id="logic-script" src="logic.js"></script>': `<script id="logic-script">\n${scriptText(read('logic.js'))}</script>`,
+  '<script src="compile.js"></script>': `<script>\n${scriptText(read('compile.js'))}</script>`,
   '<script src="page.js"></script>': `<script>\n${scriptText(read('page.js'))}</script>`,
   '<script src="sheet.js"></script>': `<script>\n${scriptText(read('sheet.js'))}</script>`,
   '/*WORKER*/': scriptText(read('worker.js')),

@@ -46,13 +46,6 @@ const touched = new Set();  // the registers the person set, which presets leave
 const answers = new Map();  // the worker's questions still open: id → what to do with the answer
 const runsUnderWay = new Set();  // the ids of the runs the worker has not answered yet
 
-function decodeBase64(text) {
-  const binary = atob(text);
-  const bytes = new Uint8Array(binary.length);
-  for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
-  return bytes;
-}
-
 // The worker starts first, while the module is compiled, once; each worker
 // gets it, and each run instantiates it.
 const workerUrl = URL.createObjectURL(
@@ -60,7 +53,7 @@ const workerUrl = URL.createObjectURL(
     { type: 'text/javascript' }));
 let compiled = null;
 startWorker();
-compiled = WebAssembly.compile(decodeBase64($('module-wasm').textContent.trim()));
+compiled = compiledModule;  // compile.js, in the head
 // The page is ready once the module is: what it asks before the worker has
 // started waits for it.
 compiled.then((module) => {
