@@ -1,6 +1,6 @@
-# Reads cmake/processors.txt: quorvel_processors(ROWS) gives every row as a
-# list
-# "name;triplet;processor;qemu;static_qemu;elf;release;static_pie;fault_location".
+# Reads cmake/processors.txt: quorvel_processors(ROWS) gives every row, its
+# columns joined by "|"; quorvel_processor_columns(ROW) names them.
+set(quorvel_processor_columns name triplet processor qemu static_qemu elf release static_pie fault_location)
 function(quorvel_processors rows_variable)
   file(STRINGS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/processors.txt lines REGEX "^[^#]")
   set(rows "")
@@ -11,16 +11,24 @@ function(quorvel_processors rows_variable)
   set(${rows_variable} "${rows}" PARENT_SCOPE)
 endfunction()
 
+# Sets a variable for each column of `row`, named as the column: name,
+# triplet, processor, qemu, static_qemu, elf, release, static_pie and
+# fault_location.
+macro(quorvel_processor_columns row)
+  string(REPLACE "|" ";" _quorvel_fields "${row}")
+  foreach(_quorvel_column _quorvel_value IN ZIP_LISTS quorvel_processor_columns _quorvel_fields)
+    set(${_quorvel_column} "${_quorvel_value}")
+  endforeach()
+endmacro()
+
 # The row of CMAKE_SYSTEM_PROCESSOR, as variables PREFIX_name, PREFIX_triplet, ...
 function(quorvel_this_processor prefix)
   quorvel_processors(rows)
-  set(columns name triplet processor qemu static_qemu elf release static_pie fault_location)
   foreach(row IN LISTS rows)
-    string(REPLACE "|" ";" fields "${row}")
-    list(GET fields 2 processor)
+    quorvel_processor_columns("${row}")
     if(processor STREQUAL CMAKE_SYSTEM_PROCESSOR)
-      foreach(column value IN ZIP_LISTS columns fields)
-        set(${prefix}_${column} "${value}" PARENT_SCOPE)
+      foreach(column IN LISTS quorvel_processor_columns)
+        set(${prefix}_${column} "${${column}}" PARENT_SCOPE)
       endforeach()
       return()
     endif()
