@@ -26,8 +26,8 @@ if(EMSCRIPTEN)
     add_custom_command(TARGET ${program} POST_BUILD COMMAND chmod 755 $<TARGET_FILE:${program}>)
   endforeach()
 
-  add_executable(quorvel_page src/check/page_main.cpp)
-  target_link_libraries(quorvel_page PRIVATE quorvel_sheet)
+  add_executable(quorvel_page src/page/main.cpp)
+  target_link_libraries(quorvel_page PRIVATE quorvel_checks quorvel_sheet)
   set_target_properties(quorvel_page PROPERTIES SUFFIX .js)
   # Each run on the page is a fresh instance of the module: it starts small,
   # so that an instance costs next to nothing, and grows as a run needs. The

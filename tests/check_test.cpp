@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "bmp_writer.hpp"
-#include "check/c64_palettes.hpp"
+#include "c64/palettes.hpp"
 #include "check/checks.hpp"
 
 namespace {
@@ -104,7 +104,7 @@ std::string all_messages(const check::Bitmap& bitmap, const check::Arguments& gi
   constexpr const char* kinds[] = {"error: ", "warning: ", "note: "};
   std::string text;
   for (const check::Finding& finding : check::check_bitmap(bitmap, &given))
-    text += kinds[finding.kind] + finding.message + "\n";
+    text += kinds[finding.severity] + finding.message + "\n";
   return text;
 }
 

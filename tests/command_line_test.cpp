@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "check/c64_palettes.hpp"
+#include "c64/palettes.hpp"
 #include "support/scenario.hpp"
 
 namespace {

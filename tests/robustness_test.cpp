@@ -15,7 +15,7 @@
 #include <set>
 #include <sstream>
 
-#include "check/c64_palettes.hpp"
+#include "c64/palettes.hpp"
 #include "check/checks.hpp"
 #include "support/scenario.hpp"
 
@@ -518,7 +518,7 @@ std::vector<check::Finding> findings_of(const NearlyRight& run) {
                           run.settings.colours[3]}};
   std::vector<check::Finding> findings;
   for (check::Finding& finding : check::check_bitmap(check::whole_file(run.bitmap), &given))
-    if (finding.kind != check::Finding::note) findings.push_back(finding);
+    if (finding.severity != check::Finding::note) findings.push_back(finding);
   return findings;
 }
 

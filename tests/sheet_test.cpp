@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "check/c64_palettes.hpp"
+#include "c64/palettes.hpp"
 #include "support/png_builder.hpp"
 #include "support/scenario.hpp"
 

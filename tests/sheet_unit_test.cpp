@@ -2,15 +2,21 @@
 // C64 colour names, the labels' prefix and the blocks' place.
 #include <gtest/gtest.h>
 
+#include "c64/arguments.hpp"
 #include "sheet/sheet.hpp"
 
 namespace {
 
 using sheet::Options;
 
+// A problem's text, "" for none.
+std::string text_of(const companion::MaybeProblem& problem) {
+  return problem ? problem->text : "";
+}
+
 std::string read(const std::vector<std::string>& arguments, Options& options) {
   options = Options();
-  return sheet::read_options(arguments, options);
+  return text_of(sheet::read_options(arguments, options));
 }
 
 TEST(SheetOptions, ReadAsTheyAreWritten) {
@@ -29,7 +35,7 @@ TEST(SheetOptions, ReadAsTheyAreWritten) {
   EXPECT_EQ(options.mode, Options::Mode::hires);
   EXPECT_EQ(options.background, 14);
   EXPECT_EQ(options.address, 0xC000);
-  EXPECT_TRUE(options.kickass);
+  EXPECT_EQ(options.syntax->name, "kickass");
   EXPECT_EQ(options.picture + " " + options.outname + " " + options.labels + " " + options.name,
             "in.png out.spr s.inc ship");
   EXPECT_EQ(
@@ -87,7 +93,7 @@ TEST(SheetOptions, C64ColoursByNumberOrName) {
                {"16", -1},         {"light blue", 14}, {"lightblue", -1},  {"", -1},
                {"-1", -1}};
   for (const auto& c : cases)
-    EXPECT_EQ(sheet::c64_colour_number(c.text).value_or(-1), c.number) << c.text;
+    EXPECT_EQ(c64::colour_number_of(c.text).value_or(-1), c.number) << c.text;
 }
 
 TEST(SheetGrid, WholeCellsNumberedRowByRow) {
@@ -128,7 +134,7 @@ TEST(SheetGrid, FramesPickAndOrderCells) {
   };
   for (const auto& c : cases) {
     std::vector<int> frames;
-    EXPECT_EQ(sheet::read_frames(c.text, 4, frames), c.problem) << c.text;
+    EXPECT_EQ(text_of(sheet::read_frames(c.text, 4, frames)), c.problem) << c.text;
     EXPECT_EQ(c.problem.empty() ? frames : std::vector<int>{}, c.frames) << c.text;
   }
 }
@@ -155,8 +161,7 @@ TEST(SheetBlocks, OnBlocksInsideOneVicBank) {
                {0x3FC0, 1, true},  {0x3FC0, 2, false},  {0xFFC0, 1, true},
                {0xFFC0, 2, false}, {0x0000, 256, true}, {0x0000, 257, false}};
   for (const auto& c : cases)
-    EXPECT_EQ(sheet::address_problem(c.address, c.frames).empty(), c.fits)
-        << c.address << " " << c.frames;
+    EXPECT_EQ(!sheet::address_problem(c.address, c.frames), c.fits) << c.address << " " << c.frames;
 }
 
 }  // namespace

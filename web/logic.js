@@ -14,7 +14,7 @@
   ];
 
   // The C64's colours in the published palettes the programs know
-  // (src/check/c64_palettes.hpp), and how near a picture's colour must be.
+  // (src/c64/palettes.hpp), and how near a picture's colour must be.
   const c64Palettes = {
     Pepto: c64Colours.map(([, hex]) => hex),
     Colodore: ['#000000', '#ffffff', '#813338', '#75cec8', '#8e3c97', '#56ac4d', '#2e2c9b', '#edf171',

@@ -6,14 +6,17 @@
 #include <set>
 #include <string_view>
 
-#include "check/c64_palettes.hpp"
-#include "driver/driver.hpp"
-#include "output/output.hpp"
+#include "c64/arguments.hpp"
+#include "c64/palettes.hpp"
+#include "companion/companion.hpp"
+#include "picture/picture.hpp"
 #include "services/text.hpp"
 
 namespace check {
 
 namespace {
+
+using companion::plural;
 
 const std::string making = " (README: \"Making a bitmap that converts\")";
 const std::string colours_section = " (README: \"How colours become sprite bits\")";
@@ -60,7 +63,7 @@ struct Picture {
   std::int32_t compression = field(30, 4);
 
   std::int64_t rows() const { return height < 0 ? -std::int64_t{height} : height; }
-  std::int64_t stride() const { return (std::int64_t{width} * bits + 31) / 32 * 4; }
+  std::int64_t stride() const { return picture::bmp::row_stride(width, bits); }
   bool multicolour() const { return bits == 4 || bits == 8; }
   bool signed_bm() const { return byte(0) == 'B' && byte(1) == 'M'; }
   // The palette index at (x, y) from the top left, read the standard way;
@@ -69,8 +72,8 @@ struct Picture {
     std::int64_t row = height > 0 ? rows() - 1 - y : y;
     int value = byte(data_offset + row * stride() + x * bits / 8);
     if (value < 0) return -1;
-    int shift = 8 - bits - static_cast<int>(x * bits % 8);
-    return value >> shift & ((1 << bits) - 1);
+    std::uint8_t held = static_cast<std::uint8_t>(value);
+    return picture::bmp::index_in_row(&held, x % (8 / bits), bits);
   }
   // A palette entry's colour as 0xRRGGBB, where the file has that entry.
   std::optional<std::uint32_t> palette_colour(int entry) const {
@@ -93,10 +96,6 @@ std::string quoted(std::string_view text) {
   return "\"" + std::string(text) + "\"";
 }
 
-std::string plural(std::int64_t count, const std::string& one, const std::string& many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 std::string list(const std::vector<std::string>& items, const std::string& between = ", ") {
   std::string text;
   for (const std::string& item : items) text += (text.empty() ? "" : between) + item;
@@ -110,37 +109,33 @@ std::string code_meaning(unsigned code) {
   return "code " + std::to_string(code) + (code <= 3 ? std::string(", ") + meanings[code] : "");
 }
 
-// What a file that is not a BMP looks like it is.
+// What a file that is not a BMP looks like it is, by the picture formats'
+// marks.
 std::string file_kind(const Picture& picture) {
-  auto starts = [&picture](std::string_view mark) {
-    for (std::size_t i = 0; i < mark.size(); ++i)
-      if (picture.byte(static_cast<std::int64_t>(i)) != static_cast<std::uint8_t>(mark[i]))
-        return false;
-    return true;
-  };
-  if (starts("\x89PNG")) return "a PNG picture";
-  if (starts("\xFF\xD8\xFF")) return "a JPEG picture";
-  if (starts("GIF8")) return "a GIF picture";
-  if (picture.byte(0) < 0) return "empty";
-  return "not a BMP file";
+  std::vector<std::uint8_t> start;
+  for (std::int64_t at = 0; at < 8 && picture.byte(at) >= 0; ++at)
+    start.push_back(static_cast<std::uint8_t>(picture.byte(at)));
+  if (start.empty()) return "empty";
+  const picture::Format* format = picture::format_of(start);
+  return format != nullptr ? std::string(format->described) : "not a BMP file";
 }
 
 // What the converter refuses, in its order: signature, depth, compression.
 std::optional<Finding> refusal(const Picture& picture) {
   if (!picture.signed_bm())
-    return Finding{Finding::error,
+    return Finding{Finding::error, "not-bmp",
                    "the file is " + file_kind(picture) +
                        " (it does not start with \"BM\"); Quorvel refuses it: save the "
                        "picture as an uncompressed BMP with a palette" +
                        making};
   if (picture.info_size == 12)
-    return Finding{Finding::error,
+    return Finding{Finding::error, "os2-header",
                    "an OS/2 bitmap (a 12-byte header); Quorvel reads Windows BMP headers only: "
                    "save it as a Windows BMP (netpbm: ppmtobmp -windows)" +
                        making};
   std::int32_t bits = picture.bits;
   if (bits == 24 || bits == 32)
-    return Finding{Finding::error,
+    return Finding{Finding::error, "no-palette",
                    "a " + std::to_string(bits) +
                        "-bit picture, without a palette; Quorvel refuses it: save it with a "
                        "palette of at most 16 colours, as a 4-bit BMP, laid on its background "
@@ -148,20 +143,21 @@ std::optional<Finding> refusal(const Picture& picture) {
                        making + ", or convert it as it is, by C64 colour, with quorvel-sheet" +
                        sheets_section};
   if (bits != 1 && bits != 4 && bits != 8)
-    return Finding{Finding::error, "a picture of " + std::to_string(bits) +
-                                       " bits a pixel; Quorvel takes 1, 4 or 8: save it as a "
-                                       "4-bit BMP with a palette, or 1-bit for a hires sprite" +
-                                       making};
+    return Finding{Finding::error, "depth",
+                   "a picture of " + std::to_string(bits) +
+                       " bits a pixel; Quorvel takes 1, 4 or 8: save it as a "
+                       "4-bit BMP with a palette, or 1-bit for a hires sprite" +
+                       making};
   if (picture.compression != 0)
-    return Finding{Finding::error,
+    return Finding{Finding::error, "compressed",
                    "the pixels are compressed (RLE); Quorvel refuses compressed bitmaps: save "
                    "without compression (ImageMagick: -compress none; GIMP: Run-Length Encoded "
                    "off)" +
                        making};
   if (picture.data_offset < 0)
-    return Finding{Finding::error, "the pixel data is said to start at " +
-                                       std::to_string(picture.data_offset) +
-                                       ", before the file; Quorvel ends with status 131" + damaged};
+    return Finding{Finding::error, "data-before-file",
+                   "the pixel data is said to start at " + std::to_string(picture.data_offset) +
+                       ", before the file; Quorvel ends with status 131" + damaged};
   return std::nullopt;
 }
 
@@ -201,10 +197,10 @@ bool reads_the_same_upside_down(const Picture& picture) {
 
 void check_geometry(const Picture& picture, std::vector<Finding>& findings) {
   if (picture.width != 24 || picture.rows() != 21)
-    findings.push_back({Finding::warning, size_advice(picture)});
+    findings.push_back({Finding::warning, "size", size_advice(picture)});
   if (picture.height < 0 && !reads_the_same_upside_down(picture))
     findings.push_back(
-        {Finding::warning,
+        {Finding::warning, "top-down",
          std::string("the rows are stored top-down (a negative height); Quorvel takes "
                      "them bottom-up, so ") +
              (picture.multicolour() ? "the sprite gets no rows at all"
@@ -216,20 +212,20 @@ void check_data(const Picture& picture, std::vector<Finding>& findings) {
   std::int64_t length = picture.bitmap.length;
   std::int64_t headers = 14 + std::int64_t{picture.info_size};
   if (picture.data_offset < headers)
-    findings.push_back({Finding::warning, "the pixel data is said to start at byte " +
-                                              std::to_string(picture.data_offset) +
-                                              ", inside the headers (" + std::to_string(headers) +
-                                              " bytes), so header bytes would be taken for pixels" +
-                                              damaged});
+    findings.push_back({Finding::warning, "data-in-headers",
+                        "the pixel data is said to start at byte " +
+                            std::to_string(picture.data_offset) + ", inside the headers (" +
+                            std::to_string(headers) +
+                            " bytes), so header bytes would be taken for pixels" + damaged});
   else if (length >= 0 && picture.data_offset >= length)
-    findings.push_back(
-        {Finding::warning, "the pixel data is said to start at byte " +
-                               std::to_string(picture.data_offset) +
-                               ", past the end of the file (" + std::to_string(length) +
-                               " bytes); Quorvel would repeat one byte for every pixel" + damaged});
+    findings.push_back({Finding::warning, "data-past-end",
+                        "the pixel data is said to start at byte " +
+                            std::to_string(picture.data_offset) + ", past the end of the file (" +
+                            std::to_string(length) +
+                            " bytes); Quorvel would repeat one byte for every pixel" + damaged});
   else if (length >= 0 && picture.needed_end() > length)
     findings.push_back(
-        {Finding::warning,
+        {Finding::warning, "file-cut-short",
          "the file ends inside the pixel data, after " + std::to_string(length) + " of the " +
              std::to_string(picture.needed_end()) +
              " bytes the picture needs; Quorvel repeats the last byte read for the missing "
@@ -243,6 +239,7 @@ struct Survey {
   std::map<int, std::int64_t> used;  // palette index: pixels
   std::int64_t above_count = 0, pair_count = 0, odd_pair_count = 0;
   std::string first_above, first_pair;
+  int above_x = 0, above_y = 0, pair_x = 0, pair_y = 0;
   bool first_column_even = true;  // the leftmost column holds one index
   int first_column_index = -1;
 };
@@ -264,10 +261,16 @@ Survey survey(const Picture& picture) {
       if (x == 0 && found.first_column_index >= 0 && index != found.first_column_index)
         found.first_column_even = false;
       if (x == 0) found.first_column_index = index;
-      if (index > 3 && found.above_count++ == 0) found.first_above = position(x, y);
+      if (index > 3 && found.above_count++ == 0) {
+        found.first_above = position(x, y);
+        found.above_x = static_cast<int>(x), found.above_y = static_cast<int>(y);
+      }
       int left = x > 0 ? picture.index(x - 1, y) : -1;
       if (left < 0 || left == index) continue;
-      if (x % 2 == 1 && found.pair_count++ == 0) found.first_pair = position(x - 1, y);
+      if (x % 2 == 1 && found.pair_count++ == 0) {
+        found.first_pair = position(x - 1, y);
+        found.pair_x = static_cast<int>(x - 1), found.pair_y = static_cast<int>(y);
+      }
       if (x % 2 == 0) ++found.odd_pair_count;
     }
   }
@@ -360,7 +363,7 @@ Finding above_3_finding(const Picture& picture, const Survey& found, const c64::
       ", the others become the background: ";
   std::vector<std::pair<int, int>> moves = moves_to_first_four(picture, found);
   if (moves.empty())
-    return {Finding::warning,
+    return {Finding::warning, "index-above-3",
             message + "save the picture with these colours at indices 0 to 3" + making};
   std::vector<std::string> steps;
   for (const auto& [from, to] : moves)
@@ -369,7 +372,7 @@ Finding above_3_finding(const Picture& picture, const Survey& found, const c64::
                     code_meaning(code_for(given, to)) + ")");
   Fix fix;
   fix.moves = moves;
-  return {Finding::warning,
+  return {Finding::warning, "index-above-3",
           message +
               "move each to an index of 0 to 3 that the picture leaves free, with its "
               "palette entry: " +
@@ -381,10 +384,10 @@ Finding background_note(const std::vector<int>& entries) {
   std::vector<std::string> numbers;
   for (int index : entries) numbers.push_back(std::to_string(index));
   bool one = entries.size() == 1;
-  return {Finding::note, std::string(one ? "entry " : "entries ") + list(numbers) + ", " +
-                             c64::colour_phrase(entries.front()) +
-                             (one ? ", becomes" : ", become") +
-                             " the background (code 0, $D021), as the picture shows it"};
+  return {Finding::note, "background-entries",
+          std::string(one ? "entry " : "entries ") + list(numbers) + ", " +
+              c64::colour_phrase(entries.front()) + (one ? ", becomes" : ", become") +
+              " the background (code 0, $D021), as the picture shows it"};
 }
 
 Finding pairs_finding(const Survey& found, const Arguments* given) {
@@ -394,19 +397,19 @@ Finding pairs_finding(const Survey& found, const Arguments* given) {
   for (int i = 0; i < 4 && given != nullptr; ++i)
     hires_codes = hires_codes && code_for(*given, i) <= 1;
   if (hires_codes && found.used.size() <= 2)
-    return {Finding::warning,
+    return {Finding::warning, "hires-meant",
             pairs +
                 ", and the picture has two colours and the arguments give only codes 0 and "
                 "1, as a hires sprite has: it is drawn one bitmap pixel a sprite pixel, so "
                 "save it as a 1-bit BMP, which Quorvel makes a hires sprite" +
                 hires_section};
   if (found.odd_pair_count == 0)
-    return {Finding::warning,
+    return {Finding::warning, "pairs-off-by-one",
             pairs +
                 ", but none would if the drawing moved one pixel: it is drawn two pixels "
                 "wide one pixel off the pairs, so move it one pixel " +
                 (found.first_column_even ? "left" : "right") + colours_section};
-  return {Finding::warning,
+  return {Finding::warning, "pairs",
           pairs +
               "; a multicolour sprite pixel is two bitmap pixels wide and Quorvel takes the "
               "right-hand one: draw every sprite pixel two bitmap pixels wide" +
@@ -419,20 +422,25 @@ void check_pixels(const Picture& picture, const Arguments* given, std::vector<Fi
   const Arguments& arguments = given != nullptr ? *given : usual_arguments;
   const c64::Palette* palette = c64_palette(picture, found);
   std::vector<int> background = background_entries(picture, found, palette, arguments);
-  if (!background.empty())
+  if (!background.empty()) {
     findings.push_back(background_note(background));
-  else if (found.above_count > 0)
+  } else if (found.above_count > 0) {
     findings.push_back(above_3_finding(picture, found, palette, arguments));
-  if (found.pair_count > 0) findings.push_back(pairs_finding(found, given));
+    findings.back().x = found.above_x, findings.back().y = found.above_y;
+  }
+  if (found.pair_count > 0) {
+    findings.push_back(pairs_finding(found, given));
+    findings.back().x = found.pair_x, findings.back().y = found.pair_y;
+  }
 }
 
 std::vector<Finding> check_picture(const Picture& picture, const Arguments* given) {
   if (std::optional<Finding> refused = refusal(picture)) return {*refused};
   std::vector<Finding> findings;
   if (picture.byte(53) < 0) {
-    findings.push_back(
-        {Finding::warning, "the file ends after " + std::to_string(picture.bitmap.head.size()) +
-                               " bytes, inside the BMP header (54 bytes)" + damaged});
+    findings.push_back({Finding::warning, "header-cut-short",
+                        "the file ends after " + std::to_string(picture.bitmap.head.size()) +
+                            " bytes, inside the BMP header (54 bytes)" + damaged});
     return findings;
   }
   check_geometry(picture, findings);
@@ -453,7 +461,7 @@ Fix argument_fix(int which, const std::string& text) {
 
 std::optional<Finding> cut_finding(int which, const std::string& name, const std::string& text) {
   if (text.size() <= max_text_length) return std::nullopt;
-  return Finding{Finding::warning,
+  return Finding{Finding::warning, "argument-too-long",
                  name + " is " + std::to_string(text.size()) +
                      " characters long, and Quorvel reads only its first 255 (file names are "
                      "used whole): give it in 255 characters or fewer" +
@@ -473,12 +481,12 @@ std::optional<Finding> colour_finding(int number, const std::string& text, bool 
     case ColourReading::negative:
       if (reading.value == 0) break;  // -0 is 0
       return Finding{
-          Finding::warning,
+          Finding::warning, "colour-negative",
           name + ", a negative number, which Quorvel takes as 0" + codes + colours_section,
           as_taken};
     case ColourReading::not_a_number:
     case ColourReading::too_large:
-      return Finding{Finding::warning,
+      return Finding{Finding::warning, "colour-not-a-number",
                      name + ", which is not a number Quorvel reads, so it takes it as 0" + codes +
                          colours_section,
                      as_taken};
@@ -487,15 +495,16 @@ std::optional<Finding> colour_finding(int number, const std::string& text, bool 
   }
   unsigned code = colour_number(text);
   if (code <= 3 && reading.value > 255)
-    return Finding{Finding::warning,
+    return Finding{Finding::warning, "colour-modulo-256",
                    name + ", which Quorvel takes modulo 256, as code " + std::to_string(code) +
                        codes + colours_section,
                    argument_fix(number + 1, std::to_string(code))};
   if (code <= 3) return std::nullopt;
-  return Finding{Finding::warning, name + ", which Quorvel takes as code " + std::to_string(code) +
-                                       "; a code above 3 spills its bits into the neighbouring "
-                                       "pixels" +
-                                       codes + colours_section};
+  return Finding{Finding::warning, "colour-above-3",
+                 name + ", which Quorvel takes as code " + std::to_string(code) +
+                     "; a code above 3 spills its bits into the neighbouring "
+                     "pixels" +
+                     codes + colours_section};
 }
 
 // Hires draws index 1 in the sprite colour, or index 0 when colour1 is not 0.
@@ -508,7 +517,7 @@ std::optional<Finding> hires_rule(const Arguments& given) {
   Fix fix;
   fix.colours[0] = "0";
   fix.colours[1] = "1";
-  return Finding{Finding::warning,
+  return Finding{Finding::warning, "hires-colours",
                  "colour1 and colour2 are " + said +
                      ", but a hires sprite always shows one of the two indices in the sprite "
                      "colour (here " +
@@ -524,7 +533,7 @@ std::optional<Finding> multicolour_meant(const Arguments& given) {
   for (int i = 0; i < 2; ++i) {
     unsigned code = code_for(given, i);
     if (code != 2 && code != 3) continue;
-    return Finding{Finding::warning,
+    return Finding{Finding::warning, "multicolour-meant",
                    "colour" + std::to_string(i + 1) + " is " + quoted(cut_text(given.colours[i])) +
                        ", " + code_meaning(code) +
                        " of a multicolour sprite, but a 1-bit picture becomes a hires sprite, in "
@@ -533,18 +542,6 @@ std::optional<Finding> multicolour_meant(const Arguments& given) {
                        making + "; for a hires one give 0 and 1"};
   }
   return std::nullopt;
-}
-
-std::string hex_address(int value) {
-  char hex[6] = "$0000";
-  for (int i = 0; i < 4; ++i) hex[4 - i] = "0123456789ABCDEF"[value >> (4 * i) & 15];
-  return hex;
-}
-
-int address_value(const std::string& text) {
-  std::string digits = address_digits(text);
-  return hex_pair_value(std::string_view(digits).substr(0, 2)) << 8 |
-         hex_pair_value(std::string_view(digits).substr(2));
 }
 
 std::optional<Finding> address_finding(const std::string& text);
@@ -563,18 +560,19 @@ std::string without_marker(const std::string& text) {
 
 std::optional<Finding> address_finding(const std::string& text) {
   if (is_no_address(text)) return std::nullopt;
-  int value = address_value(text);
-  std::string written = hex_address(value);
+  int value = c64::load_address(text).value_or(0);
+  std::string written = c64::hex_address(value);
   std::string rest = without_marker(text);
   std::string what = "the start address " + quoted(text);
   std::string give = ": give the address in hex, such as 2000 or $c000, or none for no address" +
                      command_line_section;
   if (rest.empty())
-    return Finding{Finding::warning, what + " is empty, which Quorvel writes as $0000" + give};
+    return Finding{Finding::warning, "address-empty",
+                   what + " is empty, which Quorvel writes as $0000" + give};
   std::string read = rest.substr(0, 4);
   auto bad = std::find_if(read.begin(), read.end(), [](char c) { return hex_digit_value(c) < 0; });
   if (bad != read.end())
-    return Finding{Finding::warning,
+    return Finding{Finding::warning, "address-not-hex",
                    what + " holds " + quoted(std::string_view(&*bad, 1)) +
                        ", not a hex digit, which counts as 0: Quorvel writes " + written + give,
                    address_fix(written.substr(1))};
@@ -583,14 +581,14 @@ std::optional<Finding> address_finding(const std::string& text) {
   if (decimal) {
     std::optional<Fix> fix;
     if (rest.size() <= 5 && std::stoi(rest) <= 0xFFFF)
-      fix = address_fix(hex_address(std::stoi(rest)).substr(1));
-    return Finding{Finding::warning,
+      fix = address_fix(c64::hex_address(std::stoi(rest)).substr(1));
+    return Finding{Finding::warning, "address-decimal",
                    what + " looks decimal, but Quorvel reads hex and writes " + written + give,
                    fix};
   }
   if (value < 0x200) {
     bool lost_variable = rest.size() == text.size() && text.size() == 3;
-    return Finding{Finding::warning,
+    return Finding{Finding::warning, "address-low",
                    what + " gives " + written +
                        ", in the zero page and the stack ($0000 to $01FF), never a place for "
                        "sprite data" +
@@ -601,7 +599,7 @@ std::optional<Finding> address_finding(const std::string& text) {
                        give};
   }
   if (rest.size() > 4)
-    return Finding{Finding::warning,
+    return Finding{Finding::warning, "address-too-long",
                    what + " has " + std::to_string(rest.size()) +
                        " characters after any $ or 0x, but a C64 address has at most four hex "
                        "digits and Quorvel reads only the first four: it writes " +
@@ -612,7 +610,7 @@ std::optional<Finding> address_finding(const std::string& text) {
 
 std::optional<Finding> zero_byte_finding(const std::string& text) {
   if (text == "0" || text == "1") return std::nullopt;
-  return Finding{Finding::warning,
+  return Finding{Finding::warning, "zero-byte",
                  "add_zero_byte is " + quoted(text) +
                      "; only 1 adds the zero byte, anything else leaves it out: give 1 or 0" +
                      command_line_section,
@@ -643,7 +641,7 @@ void check_arguments(const Picture& picture, const Arguments& given,
   if (code_for(read, 2) != 0 || code_for(read, 3) != 0) {
     Fix fix;
     fix.colours[2] = fix.colours[3] = "0";
-    findings.push_back({Finding::warning,
+    findings.push_back({Finding::warning, "hires-colour3-4",
                         "a 1-bit picture becomes a hires sprite, which has no use for colour3 "
                         "and colour4 (" +
                             quoted(read.colours[2]) + ", " + quoted(read.colours[3]) +

@@ -25,9 +25,11 @@ struct Fix {
 struct Finding {
   // error: the converter refuses the input; warning: the sprite would not be
   // the picture; note: all is well, but not as it may seem.
-  enum Kind { error, warning, note } kind;
+  enum Severity { error, warning, note } severity;
+  std::string kind;                       // a stable word for what it is, such as "pairs"
   std::string message;                    // what, where (x, y from the top left), what to do
   std::optional<Fix> fix = std::nullopt;  // where the fix is mechanical
+  std::optional<int> x = std::nullopt, y = std::nullopt;  // the first pixel, where one is meant
 };
 
 // The converter's arguments after the two file names, as given.

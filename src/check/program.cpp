@@ -1,5 +1,5 @@
-// quorvel-check's run: its arguments, reading the bitmap, and one line for
-// each finding.
+// quorvel-check's run: its arguments, reading the bitmap, and its findings as
+// console lines or as one JSON document.
 #include "check/program.hpp"
 
 #include <algorithm>
@@ -8,15 +8,13 @@
 #include <vector>
 
 #include "check/checks.hpp"
+#include "companion/companion.hpp"
 #include "services/console.hpp"
 #include "services/exit_status.hpp"
 #include "services/platform/platform.hpp"
 
 namespace {
 
-constexpr int clean = 0;
-constexpr int found = 1;
-constexpr int cannot_check = 2;
 // The headers and palette the check reads at most: far more than any BMP has.
 constexpr std::int64_t most_head_bytes = 64 << 10;
 
@@ -24,42 +22,24 @@ constexpr std::string_view help =
     "Usage: quorvel-check BITMAP\n"
     "       quorvel-check BITMAP OUTNAME STARTADDRESS ADD_ZERO_BYTE COLOUR1 COLOUR2 COLOUR3 "
     "COLOUR4\n"
+    "       quorvel-check --format json BITMAP [OUTNAME ...]\n"
     "Checks a bitmap, and the arguments of a quorvel run, for everything that would make the\n"
     "sprite differ from the picture, and says what to do. Put -check after quorvel's name and\n"
     "change nothing else. Writes no file.\n"
     "Each finding is one line: BITMAP: warning: what, where, what to do (error: for what\n"
-    "quorvel refuses). Exit status: 0 nothing found, 1 findings, 2 cannot check.\n"
+    "quorvel refuses); with --format json, one JSON document instead, for programs.\n"
+    "Exit status: 0 nothing found, 1 findings, 2 cannot check.\n"
     "See man quorvel-check.\n";
 
 }  // namespace
-
-namespace companion {
-
-bool say(platform::Handle stream, std::string_view text) {
-  return platform::write_console(stream, text.data(), text.size());
-}
-
-std::string cannot_reason(std::uint16_t error) {
-  switch (error) {
-    case exit_status::file_not_found:
-      return "there is no such file";
-    case exit_status::path_not_found:
-      return "a folder in its path does not exist, or the name is too long";
-    case exit_status::access_denied:
-      return "access is denied, or it is a folder";
-    case exit_status::invalid_name:
-      return "the system cannot take the name";
-    default:
-      return "the system said error " + std::to_string(error);
-  }
-}
-
-}  // namespace companion
 
 namespace {
 
 using companion::cannot_reason;
 using companion::say;
+using exit_status::companion::cannot;
+using exit_status::companion::done;
+using exit_status::companion::found;
 
 // An input read a part at a time, by seeking where it can.
 struct Input {
@@ -71,18 +51,11 @@ struct Input {
 
 // Appends up to `count` bytes to `bytes`, fewer at the end of the input.
 std::uint16_t read_more(Input& input, std::vector<std::uint8_t>& bytes, std::int64_t count) {
-  while (count > 0 && !input.ended) {
-    std::size_t at = bytes.size(), delivered = 0;
-    bytes.resize(at + static_cast<std::size_t>(std::min<std::int64_t>(count, 1 << 16)));
-    std::uint16_t error =
-        platform::read_file(input.handle, bytes.data() + at, bytes.size() - at, delivered);
-    bytes.resize(at + delivered);
-    if (error != 0) return error;
-    input.position += static_cast<std::int64_t>(delivered);
-    count -= static_cast<std::int64_t>(delivered);
-    input.ended = delivered == 0;
-  }
-  return 0;
+  if (count <= 0 || input.ended) return 0;
+  companion::Read read = companion::read_more(input.handle, bytes, static_cast<std::size_t>(count));
+  input.position += static_cast<std::int64_t>(read.delivered);
+  input.ended = read.ended;
+  return read.error;
 }
 
 // Moves forward to `position`: a seek in a file, a read past what lies
@@ -142,17 +115,59 @@ std::uint16_t read_input(const std::string& name, check::Bitmap& bitmap) {
   return error;
 }
 
-int check_file(const std::vector<std::string>& arguments) {
+// The fix as data: the arguments to give instead, and the palette moves.
+std::string fix_json(const std::optional<check::Fix>& fix) {
+  if (!fix) return "null";
+  auto text_or_null = [](const std::optional<std::string>& text) {
+    return text ? companion::json_text(*text) : std::string("null");
+  };
+  std::string colours, moves;
+  for (const std::optional<std::string>& colour : fix->colours)
+    colours += (colours.empty() ? "" : ", ") + text_or_null(colour);
+  for (const auto& [from, to] : fix->moves)
+    moves += (moves.empty() ? "[" : ", [") + std::to_string(from) + ", " + std::to_string(to) + "]";
+  return "{\"startaddress\": " + text_or_null(fix->startaddress) +
+         ", \"add_zero_byte\": " + text_or_null(fix->add_zero_byte) + ", \"colours\": [" + colours +
+         "], \"moves\": [" + moves + "]}";
+}
+
+std::vector<companion::Finding> records(const std::vector<check::Finding>& findings) {
+  constexpr const char* severities[] = {"error", "warning", "note"};
+  std::vector<companion::Finding> made;
+  for (const check::Finding& finding : findings)
+    made.push_back({severities[finding.severity], finding.kind, finding.message, std::nullopt,
+                    finding.x, finding.y, fix_json(finding.fix)});
+  return made;
+}
+
+// The findings on standard output, as console lines or one JSON document; a
+// refusal on standard error in both forms.
+int report(const std::string& shown, const std::vector<companion::Finding>& findings,
+           const std::string& error, companion::Format format) {
+  int status = !error.empty() ? cannot : done;
+  for (const companion::Finding& finding : findings)
+    if (finding.severity != "note") status = found;
+  if (!error.empty()) say(platform::standard_error(), "quorvel-check: " + error + "\n");
+  if (format == companion::Format::json)
+    return say(platform::standard_output(),
+               companion::json_document(status, shown, findings, error))
+               ? status
+               : cannot;
+  if (!error.empty()) return cannot;
+  std::string lines;
+  for (const companion::Finding& finding : findings)
+    lines += companion::console_line(shown, finding);
+  return lines.empty() || say(platform::standard_output(), lines) ? status : cannot;
+}
+
+int check_file(const std::vector<std::string>& arguments, companion::Format format) {
   const std::string& name = arguments[1];
   std::string shown = platform::console_text(name);
   check::Bitmap bitmap;
   std::uint16_t error =
       name.empty() ? std::uint16_t{exit_status::file_not_found} : read_input(name, bitmap);
-  if (error != 0) {
-    say(platform::standard_error(),
-        "quorvel-check: cannot read \"" + shown + "\": " + cannot_reason(error) + "\n");
-    return cannot_check;
-  }
+  if (error != 0)
+    return report(shown, {}, "cannot read \"" + shown + "\": " + cannot_reason(error), format);
   // The texts as the converter reads them (a Windows code page), before it cuts them.
   check::Arguments given;
   if (arguments.size() == 9)
@@ -160,16 +175,25 @@ int check_file(const std::vector<std::string>& arguments) {
              platform::console_text(arguments[4]),
              {platform::console_text(arguments[5]), platform::console_text(arguments[6]),
               platform::console_text(arguments[7]), platform::console_text(arguments[8])}};
-  std::vector<check::Finding> findings =
-      check::check_bitmap(bitmap, arguments.size() == 9 ? &given : nullptr);
-  constexpr const char* kinds[] = {": error: ", ": warning: ", ": note: "};
-  int status = clean;
-  for (const check::Finding& finding : findings) {
-    std::string line = shown + kinds[finding.kind] + finding.message;
-    if (!say(platform::standard_output(), line + "\n")) return cannot_check;
-    if (finding.kind != check::Finding::note) status = found;
+  return report(shown,
+                records(check::check_bitmap(bitmap, arguments.size() == 9 ? &given : nullptr)), "",
+                format);
+}
+
+// "--format json" or "--format=json" before the bitmap, taken off the arguments.
+std::optional<companion::Format> take_format(std::vector<std::string>& arguments) {
+  if (arguments.size() < 2 || !arguments[1].starts_with("--format")) return companion::Format::text;
+  std::string value;
+  if (arguments[1].starts_with("--format=")) {
+    value = arguments[1].substr(9);
+    arguments.erase(arguments.begin() + 1);
+  } else if (arguments[1] == "--format" && arguments.size() > 2) {
+    value = arguments[2];
+    arguments.erase(arguments.begin() + 1, arguments.begin() + 3);
+  } else {
+    return companion::Format::text;  // a bitmap of that name
   }
-  return status;
+  return companion::format_named(value);
 }
 
 }  // namespace
@@ -178,14 +202,18 @@ int run_check(int argc, platform::ArgumentChar** argv) {
   platform::prepare_process(fatal_error);
   std::vector<std::string> arguments = platform::program_arguments(argc, argv);
   if (arguments.size() == 2 && arguments[1] == "--help")
-    return say(platform::standard_output(), help) ? clean : cannot_check;
+    return say(platform::standard_output(), help) ? done : cannot;
   if (arguments.size() == 2 && arguments[1] == "--version")
-    return say(platform::standard_output(), "quorvel-check " QUORVEL_RELEASE_VERSION "\n")
-               ? clean
-               : cannot_check;
+    return say(platform::standard_output(), "quorvel-check " QUORVEL_RELEASE_VERSION "\n") ? done
+                                                                                           : cannot;
+  std::optional<companion::Format> format = take_format(arguments);
+  if (!format) {
+    say(platform::standard_error(), "quorvel-check: --format takes text or json\n");
+    return cannot;
+  }
   if (arguments.size() != 2 && arguments.size() != 9) {
     say(platform::standard_error(), help);
-    return cannot_check;
+    return cannot;
   }
-  return check_file(arguments);
+  return check_file(arguments, *format);
 }

@@ -35,6 +35,13 @@ inline constexpr std::uint16_t arithmetic_fault = 200;
 inline constexpr std::uint16_t memory_fault = 216;  // also a stack overflow
 inline constexpr std::uint16_t invalid_instruction = 218;
 
+// The companions (quorvel-check, quorvel-sheet) end with one of three.
+namespace companion {
+inline constexpr std::uint16_t done = 0;    // nothing found; everything written
+inline constexpr std::uint16_t found = 1;   // findings (quorvel-sheet: nothing written)
+inline constexpr std::uint16_t cannot = 2;  // cannot read, bad arguments, a failed write
+}  // namespace companion
+
 struct Named {
   std::uint16_t number;
   const char* name;

@@ -2,10 +2,9 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <string_view>
 
-#include "check/c64_palettes.hpp"
-#include "driver/driver.hpp"
-#include "output/output.hpp"
+#include "c64/arguments.hpp"
 #include "services/text.hpp"
 #include "sheet/sheet.hpp"
 
@@ -34,108 +33,116 @@ bool read_pair(const std::string& text, char between, int& first, int& second) {
 }
 
 // The codes of indices 0 to 3, each read as quorvel reads a colour argument.
-std::string read_codes(const std::string& text, std::array<std::uint8_t, 4>& codes) {
+MaybeProblem read_codes(const std::string& text, std::array<std::uint8_t, 4>& codes) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < 4; ++i) {
     std::size_t end = i < 3 ? text.find(',', start) : text.size();
     if (end == std::string::npos || (i == 3 && text.find(',', start) != std::string::npos))
-      return "--codes takes four codes, such as 0,1,2,3";
+      return Problem{"--codes takes four codes, such as 0,1,2,3"};
     std::string code = cut_text(text.substr(start, end - start));
     ColourReading reading = read_colour(code);
     bool zero = reading.kind == ColourReading::negative && reading.value == 0;
     if ((reading.kind != ColourReading::number && !zero) || reading.value > 3)
-      return "--codes takes codes 0 to 3 (0 the background, 1 multicolour 1, 2 the sprite "
-             "colour, 3 multicolour 2), not \"" +
-             code + "\"";
+      return Problem{
+          "--codes takes codes 0 to 3 (0 the background, 1 multicolour 1, 2 the sprite "
+          "colour, 3 multicolour 2), not \"" +
+          code + "\""};
     codes[i] = colour_number(code);
     start = end + 1;
   }
-  return "";
+  return {};
 }
 
-using Reader = std::string (*)(const std::string& value, Options& options);
+using Reader = MaybeProblem (*)(const std::string& value, Options& options);
 
-std::string read_cell(const std::string& value, Options& options) {
+MaybeProblem read_cell(const std::string& value, Options& options) {
   if (!read_pair(value, 'x', options.cell_width, options.cell_height))
-    return "--cell takes WIDTHxHEIGHT, such as 24x21 or 32x32";
+    return Problem{"--cell takes WIDTHxHEIGHT, such as 24x21 or 32x32"};
   if (options.cell_width < 24 || options.cell_height < 21)
-    return "--cell " + value + " is smaller than a sprite, 24x21";
-  return "";
+    return Problem{"--cell " + value + " is smaller than a sprite, 24x21"};
+  return {};
 }
 
-std::string read_origin(const std::string& value, Options& options) {
-  return read_pair(value, ',', options.origin_x, options.origin_y)
-             ? ""
-             : "--origin takes X,Y, such as 0,0";
+MaybeProblem read_origin(const std::string& value, Options& options) {
+  if (read_pair(value, ',', options.origin_x, options.origin_y)) return {};
+  return Problem{"--origin takes X,Y, such as 0,0"};
 }
 
-std::string read_spacing(const std::string& value, Options& options) {
-  return read_pair(value, ',', options.spacing_x, options.spacing_y)
-             ? ""
-             : "--spacing takes X,Y, such as 1,1";
+MaybeProblem read_spacing(const std::string& value, Options& options) {
+  if (read_pair(value, ',', options.spacing_x, options.spacing_y)) return {};
+  return Problem{"--spacing takes X,Y, such as 1,1"};
 }
 
-std::string read_frames_option(const std::string& value, Options& options) {
+MaybeProblem read_frames_option(const std::string& value, Options& options) {
   options.frames = value;
-  return value.empty() ? "--frames takes a list of cells, such as 0-3,6" : "";
+  if (!value.empty()) return {};
+  return Problem{"--frames takes a list of cells, such as 0-3,6"};
 }
 
-std::string read_register(const std::string& option, const std::string& value,
-                          std::optional<int>& colour) {
-  colour = c64_colour_number(value);
-  if (colour) return "";
-  return option + " takes a C64 colour, 0 to 15 or a name such as light-blue, not \"" + value +
-         "\"";
+MaybeProblem read_register(const std::string& option, const std::string& value,
+                           std::optional<int>& colour) {
+  colour = c64::colour_number_of(value);
+  if (colour) return {};
+  return Problem{option + " takes a C64 colour, 0 to 15 or a name such as light-blue, not \"" +
+                 value + "\""};
 }
 
-std::string read_background(const std::string& value, Options& options) {
+MaybeProblem read_background(const std::string& value, Options& options) {
   return read_register("--background", value, options.background);
 }
-std::string read_multicolour1(const std::string& value, Options& options) {
+MaybeProblem read_multicolour1(const std::string& value, Options& options) {
   return read_register("--multicolour1", value, options.multicolour1);
 }
-std::string read_multicolour2(const std::string& value, Options& options) {
+MaybeProblem read_multicolour2(const std::string& value, Options& options) {
   return read_register("--multicolour2", value, options.multicolour2);
 }
 
-std::string read_codes_option(const std::string& value, Options& options) {
+MaybeProblem read_codes_option(const std::string& value, Options& options) {
   std::array<std::uint8_t, 4> codes{};
-  std::string problem = read_codes(value, codes);
-  if (problem.empty()) options.codes = codes;
+  MaybeProblem problem = read_codes(value, codes);
+  if (!problem) options.codes = codes;
   return problem;
 }
 
 // Read as quorvel reads its start address; "none" in any letter case for none.
-std::string read_address(const std::string& value, Options& options) {
-  std::string text = cut_text(value);
-  if (is_no_address(text)) {
-    options.address.reset();
-    return "";
-  }
-  std::string digits = address_digits(text);
-  options.address = hex_pair_value(std::string_view(digits).substr(0, 2)) << 8 |
-                    hex_pair_value(std::string_view(digits).substr(2));
-  return "";
+MaybeProblem read_address(const std::string& value, Options& options) {
+  options.address = c64::load_address(value);
+  return {};
 }
 
-std::string read_labels(const std::string& value, Options& options) {
+MaybeProblem read_labels(const std::string& value, Options& options) {
   options.labels = value;
-  return value.empty() ? "--labels takes a file name" : "";
+  if (!value.empty()) return {};
+  return Problem{"--labels takes a file name"};
 }
 
-std::string read_syntax(const std::string& value, Options& options) {
-  if (value != "plain" && value != "kickass") return "--labels-syntax takes plain or kickass";
-  options.kickass = value == "kickass";
-  return "";
+MaybeProblem read_syntax(const std::string& value, Options& options) {
+  std::string names;
+  for (const Syntax& syntax : syntaxes) {
+    if (syntax.name == value) {
+      options.syntax = &syntax;
+      return {};
+    }
+    names += (names.empty() ? "" : " or ") + std::string(syntax.name);
+  }
+  return Problem{"--labels-syntax takes " + names};
 }
 
-std::string read_name(const std::string& value, Options& options) {
+MaybeProblem read_format(const std::string& value, Options& options) {
+  std::optional<companion::Format> format = companion::format_named(value);
+  if (!format) return Problem{"--format takes text or json"};
+  options.format = *format;
+  return {};
+}
+
+MaybeProblem read_name(const std::string& value, Options& options) {
   bool valid = !value.empty() && !std::isdigit(static_cast<unsigned char>(value[0])) &&
                std::all_of(value.begin(), value.end(), [](char c) {
                  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
                });
   options.name = value;
-  return valid ? "" : "--name takes a label name: letters, digits and _, not a digit first";
+  if (valid) return {};
+  return Problem{"--name takes a label name: letters, digits and _, not a digit first"};
 }
 
 const std::map<std::string, Reader> with_value = {
@@ -151,56 +158,46 @@ const std::map<std::string, Reader> with_value = {
     {"--labels", read_labels},
     {"--labels-syntax", read_syntax},
     {"--name", read_name},
+    {"--format", read_format},
 };
 
-std::string read_switch(const std::string& option, Options& options) {
+MaybeProblem read_switch(const std::string& option, Options& options) {
   if (option == "--hires" || option == "--multicolour") {
     Options::Mode mode = option == "--hires" ? Options::Mode::hires : Options::Mode::multicolour;
     if (options.mode != Options::Mode::unset && options.mode != mode)
-      return "--hires and --multicolour exclude each other";
+      return Problem{"--hires and --multicolour exclude each other"};
     options.mode = mode;
   } else if (option == "--help") {
     options.help = true;
   } else if (option == "--version") {
     options.version = true;
   } else {
-    return "there is no option " + option + " (quorvel-sheet --help lists them)";
+    return Problem{"there is no option " + option + " (quorvel-sheet --help lists them)"};
   }
-  return "";
+  return {};
 }
 
 // What the options say together.
-std::string options_problem(const Options& options) {
+MaybeProblem options_problem(const Options& options) {
   bool by_colour = options.background || options.multicolour1 || options.multicolour2;
-  if (by_colour && options.codes) return "give colours by C64 colour or by --codes, not both";
-  if (by_colour && !options.background) return "colours by C64 colour need --background";
+  if (by_colour && options.codes)
+    return Problem{"give colours by C64 colour or by --codes, not both"};
+  if (by_colour && !options.background) return Problem{"colours by C64 colour need --background"};
   if (options.mode == Options::Mode::hires && (options.multicolour1 || options.multicolour2))
-    return "a hires sprite has no multicolour registers: give --background alone";
+    return Problem{"a hires sprite has no multicolour registers: give --background alone"};
   std::vector<int> given;
   for (const std::optional<int>& colour :
        {options.background, options.multicolour1, options.multicolour2})
     if (colour) given.push_back(*colour);
   std::sort(given.begin(), given.end());
   if (std::adjacent_find(given.begin(), given.end()) != given.end())
-    return "each register needs a colour of its own";
-  return "";
+    return Problem{"each register needs a colour of its own"};
+  return {};
 }
 
 }  // namespace
 
-std::optional<int> c64_colour_number(const std::string& text) {
-  if (std::optional<int> number = small_number(text); number && *number <= 15) return number;
-  std::string name;
-  for (char c : text)
-    name += c == '-' ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (std::size_t gray = name.find("gray"); gray != std::string::npos)
-    name.replace(gray, 4, "grey");
-  for (std::size_t number = 0; number < c64::colour_names.size(); ++number)
-    if (c64::colour_names[number] == name) return static_cast<int>(number);
-  return std::nullopt;
-}
-
-std::string read_options(const std::vector<std::string>& arguments, Options& options) {
+MaybeProblem read_options(const std::vector<std::string>& arguments, Options& options) {
   std::vector<std::string> files;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string word = arguments[i];
@@ -214,26 +211,27 @@ std::string read_options(const std::vector<std::string>& arguments, Options& opt
     auto reader = with_value.find(option);
     if (reader == with_value.end()) {
       if (equals != std::string::npos)
-        return "there is no option " + word + " (quorvel-sheet --help lists them)";
-      if (std::string problem = read_switch(option, options); !problem.empty()) return problem;
+        return Problem{"there is no option " + word + " (quorvel-sheet --help lists them)"};
+      if (MaybeProblem problem = read_switch(option, options)) return problem;
       continue;
     }
-    if (equals == std::string::npos && i + 1 == arguments.size()) return option + " needs a value";
+    if (equals == std::string::npos && i + 1 == arguments.size())
+      return Problem{option + " needs a value"};
     std::string value = equals != std::string::npos ? word.substr(equals + 1) : arguments[++i];
-    if (std::string problem = reader->second(value, options); !problem.empty()) return problem;
+    if (MaybeProblem problem = reader->second(value, options)) return problem;
   }
-  if (options.help || options.version) return "";
-  if (files.size() != 2) return "give a picture and an output name (quorvel-sheet --help)";
+  if (options.help || options.version) return {};
+  if (files.size() != 2) return Problem{"give a picture and an output name (quorvel-sheet --help)"};
   options.picture = files[0];
   options.outname = files[1];
   return options_problem(options);
 }
 
-std::string read_frames(const std::string& text, int cells, std::vector<int>& frames) {
+MaybeProblem read_frames(const std::string& text, int cells, std::vector<int>& frames) {
   frames.clear();
   if (text.empty()) {
     for (int cell = 0; cell < cells; ++cell) frames.push_back(cell);
-    return "";
+    return {};
   }
   std::size_t start = 0;
   while (start <= text.size()) {
@@ -244,15 +242,15 @@ std::string read_frames(const std::string& text, int cells, std::vector<int>& fr
     if (single)
       first = last = *single;
     else if (!read_pair(item, '-', first, last) || first > last)
-      return "--frames takes cell numbers and ranges, such as 0-3,6, not \"" + item + "\"";
+      return Problem{"--frames takes cell numbers and ranges, such as 0-3,6, not \"" + item + "\""};
     if (last >= cells)
-      return "--frames names cell " + std::to_string(last) + ", but the picture holds " +
-             std::to_string(cells) + (cells == 1 ? " cell" : " cells") + " (0 to " +
-             std::to_string(cells - 1) + ")";
+      return Problem{"--frames names cell " + std::to_string(last) + ", but the picture holds " +
+                     std::to_string(cells) + (cells == 1 ? " cell" : " cells") + " (0 to " +
+                     std::to_string(cells - 1) + ")"};
     for (int cell = first; cell <= last; ++cell) frames.push_back(cell);
     start = end + 1;
   }
-  return "";
+  return {};
 }
 
 }  // namespace sheet

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/program.hpp"
+#include "companion/companion.hpp"
 #include "services/console.hpp"
 #include "services/exit_status.hpp"
 #include "services/platform/platform.hpp"
@@ -16,10 +16,9 @@ namespace {
 
 using companion::cannot_reason;
 using companion::say;
-
-constexpr int written = 0;
-constexpr int found = 1;
-constexpr int cannot = 2;
+using exit_status::companion::cannot;
+using exit_status::companion::found;
+constexpr int written = exit_status::companion::done;
 // Findings shown at most: a picture of another kind would show thousands.
 constexpr std::size_t most_findings = 100;
 // The start of a file, enough for any header: its size is known from it.
@@ -49,6 +48,7 @@ constexpr std::string_view help =
     "  --labels FILE         also writes NAME = VALUE lines: the sprite pointers and colours\n"
     "  --labels-syntax plain|kickass   .const lines for KickAssembler (default plain)\n"
     "  --name PREFIX         the labels' prefix (default the picture's name)\n"
+    "  --format text|json    json: one JSON document on standard output, for programs\n"
     "Each finding is one line: PICTURE: warning: cell N, pixel X, Y: what, what to do.\n"
     "Exit status: 0 written, 1 findings (nothing written), 2 cannot read, bad options or a\n"
     "failed write. See man quorvel-sheet.\n";
@@ -58,19 +58,9 @@ int refuse(const std::string& text) {
   return cannot;
 }
 
-// Appends up to `count` bytes of the file to `bytes`.
 std::uint16_t read_more(platform::Handle handle, std::vector<std::uint8_t>& bytes,
                         std::size_t count) {
-  while (count > 0) {
-    std::size_t at = bytes.size(), delivered = 0;
-    bytes.resize(at + std::min<std::size_t>(count, std::max<std::size_t>(at, 1 << 16)));
-    std::uint16_t error =
-        platform::read_file(handle, bytes.data() + at, bytes.size() - at, delivered);
-    bytes.resize(at + delivered);
-    if (error != 0 || delivered == 0) return error;
-    count -= delivered;
-  }
-  return 0;
+  return companion::read_more(handle, bytes, count).error;
 }
 
 // What an existing file of this name reaches; no keys where there is none.
@@ -83,8 +73,8 @@ platform::FileIdentity identity_of(const std::string& name) {
 }
 
 // The whole picture, once its start shows a size that can be read.
-int read_picture(const std::string& name, sheet::Picture& picture,
-                 platform::FileIdentity& identity) {
+companion::MaybeProblem read_picture(const std::string& name, picture::Picture& picture,
+                                     platform::FileIdentity& identity) {
   std::string shown = platform::console_text(name);
   platform::Handle handle = platform::no_handle;
   std::vector<std::uint8_t> bytes;
@@ -97,18 +87,19 @@ int read_picture(const std::string& name, sheet::Picture& picture,
                           ? static_cast<std::size_t>(std::min<std::int64_t>(length, header_bytes))
                           : header_bytes;
   if (error == 0) error = read_more(handle, bytes, first);
-  sheet::Shape shape;
-  if (error == 0) shape = sheet::picture_shape(bytes);
+  picture::Shape shape;
+  if (error == 0) shape = picture::picture_shape(bytes);
   std::size_t rest = most_bytes;
   if (length >= 0)
     rest = static_cast<std::size_t>(std::min<std::int64_t>(length, most_bytes)) - bytes.size();
   if (error == 0 && shape.refusal.empty() && rest > 0) error = read_more(handle, bytes, rest);
   if (handle != platform::no_handle) platform::close_file_handle(handle);
-  if (error != 0) return refuse("cannot read \"" + shown + "\": " + cannot_reason(error));
-  if (!shape.refusal.empty()) return refuse("cannot read \"" + shown + "\": " + shape.refusal);
-  if (std::string problem = sheet::decode_picture(bytes, picture); !problem.empty())
-    return refuse("cannot read \"" + shown + "\": " + problem);
-  return written;
+  std::string cannot_read = "cannot read \"" + shown + "\": ";
+  if (error != 0) return companion::Problem{cannot_read + cannot_reason(error)};
+  if (!shape.refusal.empty()) return companion::Problem{cannot_read + shape.refusal};
+  if (std::string problem = picture::decode_picture(bytes, picture); !problem.empty())
+    return companion::Problem{cannot_read + problem};
+  return {};
 }
 
 std::uint16_t write_all(platform::Handle handle, const std::string& bytes) {
@@ -140,7 +131,7 @@ std::uint16_t write_beside(Output& output) {
 
 // Writes every output, and only then puts each in its place: a failure
 // leaves every name that was to be replaced as it was.
-int write_outputs(std::vector<Output>& outputs) {
+companion::MaybeProblem write_outputs(std::vector<Output>& outputs) {
   std::uint16_t error = 0;
   const Output* failed = nullptr;
   for (Output& output : outputs)
@@ -150,67 +141,109 @@ int write_outputs(std::vector<Output>& outputs) {
     if ((error = platform::replace_file(output.created, output.name)) != 0) failed = &output;
     if (error == 0) output.created.clear();
   }
-  if (error == 0) return written;
+  if (error == 0) return {};
   for (Output& left : outputs)
     if (!left.created.empty()) platform::remove_file(left.created);
-  return refuse("cannot write \"" + platform::console_text(failed->name) +
-                "\": " + cannot_reason(error));
+  return companion::Problem{"cannot write \"" + platform::console_text(failed->name) +
+                            "\": " + cannot_reason(error)};
 }
 
-int show_findings(const std::string& picture, const std::vector<sheet::Finding>& findings) {
-  std::string shown = platform::console_text(picture);
+std::vector<companion::Finding> records(const std::vector<sheet::Finding>& findings) {
+  std::vector<companion::Finding> made;
+  for (const sheet::Finding& finding : findings)
+    made.push_back({"warning", finding.kind,
+                    "cell " + std::to_string(finding.cell) + ", pixel " +
+                        std::to_string(finding.x) + ", " + std::to_string(finding.y) + ": " +
+                        finding.message,
+                    finding.cell, finding.x, finding.y});
+  return made;
+}
+
+int show_findings(const std::string& shown, const std::vector<companion::Finding>& findings) {
   std::string lines;
-  for (std::size_t i = 0; i < findings.size() && i < most_findings; ++i) {
-    const sheet::Finding& finding = findings[i];
-    lines += shown + ": warning: cell " + std::to_string(finding.cell) + ", pixel " +
-             std::to_string(finding.x) + ", " + std::to_string(finding.y) + ": " + finding.message +
-             "\n";
-  }
+  for (std::size_t i = 0; i < findings.size() && i < most_findings; ++i)
+    lines += companion::console_line(shown, findings[i]);
   if (findings.size() > most_findings)
     lines += shown + ": warning: " + std::to_string(findings.size() - most_findings) +
              " more findings not shown\n";
   return say(platform::standard_output(), lines) ? found : cannot;
 }
 
+// What the run made, as the JSON document's own members.
+std::string made_json(const sheet::Conversion& conversion, const sheet::Plan& plan) {
+  std::string frames, labels;
+  int first_block = plan.address ? *plan.address % 0x4000 / 64 : 0;
+  for (std::size_t n = 0; n < conversion.frames.size(); ++n) {
+    const sheet::Frame& frame = conversion.frames[n];
+    frames += std::string(n == 0 ? "\n    " : ",\n    ") +
+              "{\"cell\": " + std::to_string(frame.cell) +
+              ", \"pointer\": " + std::to_string(first_block + static_cast<int>(n)) +
+              ", \"colour\": " + (plan.by_colour ? std::to_string(frame.colour) : "null") +
+              ", \"mode\": \"" + (plan.hires ? "hires" : "multicolour") + "\"}";
+  }
+  for (const auto& [name, value] : sheet::labels(conversion, plan))
+    labels += (labels.empty() ? "\n    " : ",\n    ") + companion::json_text(name) + ": " +
+              std::to_string(value);
+  return ",\n  \"frames\": [" + frames + (frames.empty() ? "]" : "\n  ]") + ",\n  \"labels\": {" +
+         labels + (labels.empty() ? "}" : "\n  }");
+}
+
+// How a run ends, in the options' form: the console's lines, or one JSON
+// document on standard output (the refusal also on standard error).
+struct Report {
+  companion::Format format;
+  std::string shown;  // the picture's name as messages show it
+
+  int refused(const std::string& text) const {
+    int status = refuse(text);
+    if (format == companion::Format::json)
+      say(platform::standard_output(), companion::json_document(status, shown, {}, text));
+    return status;
+  }
+  int ended(int status, const std::vector<companion::Finding>& findings,
+            const std::string& made) const {
+    if (format == companion::Format::text) return status;
+    return say(platform::standard_output(),
+               companion::json_document(status, shown, findings, "", made))
+               ? status
+               : cannot;
+  }
+};
+
+// The outputs a run writes: the blocks, and the labels where asked.
+std::vector<Output> outputs_of(const sheet::Options& options, const sheet::Conversion& conversion,
+                               const sheet::Plan& plan) {
+  std::vector<std::uint8_t> bytes = sheet::blocks(conversion, plan.address);
+  std::vector<Output> outputs = {{options.outname, std::string(bytes.begin(), bytes.end()), ""}};
+  if (!options.labels.empty())
+    outputs.push_back({options.labels, sheet::labels_text(conversion, plan), ""});
+  return outputs;
+}
+
 int make_sheet(const sheet::Options& options) {
-  sheet::Picture picture;
+  Report report{options.format, platform::console_text(options.picture)};
+  picture::Picture picture;
   platform::FileIdentity identity;
-  if (int status = read_picture(options.picture, picture, identity)) return status;
+  if (companion::MaybeProblem problem = read_picture(options.picture, picture, identity))
+    return report.refused(problem->text);
   for (const std::string& name : {options.outname, options.labels})
     if (!name.empty() && platform::reach_the_same(identity_of(name), identity))
-      return refuse("\"" + platform::console_text(name) +
-                    "\" is the picture itself: give another name");
-  if (!options.background && !options.codes && picture.bits == 0)
-    return refuse("\"" + platform::console_text(options.picture) +
-                  "\" is read by its colours: give them by C64 colour (--background C, "
-                  "--multicolour1 C, --multicolour2 C). Its colours: " +
-                  sheet::colour_census(picture));
-  sheet::Grid grid = sheet::grid_for(options, picture.width, picture.height);
-  if (grid.count() == 0)
-    return refuse("the picture (" + std::to_string(picture.width) + " by " +
-                  std::to_string(picture.height) + ") holds no whole cell of " +
-                  std::to_string(options.cell_width) + " by " +
-                  std::to_string(options.cell_height) + " from --origin");
-  std::vector<int> frames;
-  if (std::string problem = sheet::read_frames(options.frames, grid.count(), frames);
-      !problem.empty())
-    return refuse(problem);
-  if (options.address)
-    if (std::string problem = sheet::address_problem(*options.address, frames.size());
-        !problem.empty())
-      return refuse(problem);
-  sheet::Conversion conversion;
-  if (std::string problem = sheet::convert_frames(picture, options, grid, frames, conversion);
-      !problem.empty())
-    return refuse(problem);
-  if (!conversion.findings.empty()) return show_findings(options.picture, conversion.findings);
-  std::vector<std::uint8_t> bytes = sheet::blocks(conversion, options.address);
-  std::vector<Output> outputs = {{options.outname, std::string(bytes.begin(), bytes.end()), ""}};
-  if (!options.labels.empty()) {
-    std::string prefix = options.name.empty() ? sheet::label_prefix(options.picture) : options.name;
-    outputs.push_back({options.labels, sheet::labels_text(conversion, options, prefix), ""});
-  }
-  return write_outputs(outputs);
+      return report.refused("\"" + platform::console_text(name) +
+                            "\" is the picture itself: give another name");
+  sheet::Plan plan;
+  if (companion::MaybeProblem problem = sheet::make_plan(options, picture, report.shown, plan))
+    return report.refused(problem->text);
+  sheet::Conversion conversion = sheet::convert_frames(picture, plan);
+  std::vector<companion::Finding> findings = records(conversion.findings);
+  std::string made = made_json(conversion, plan);
+  if (!findings.empty())
+    return report.ended(
+        options.format == companion::Format::text ? show_findings(report.shown, findings) : found,
+        findings, made);
+  std::vector<Output> outputs = outputs_of(options, conversion, plan);
+  if (companion::MaybeProblem problem = write_outputs(outputs))
+    return report.refused(problem->text);
+  return report.ended(written, {}, made);
 }
 
 }  // namespace
@@ -219,10 +252,14 @@ int run_sheet(int argc, platform::ArgumentChar** argv) {
   platform::prepare_process(fatal_error);
   std::vector<std::string> arguments = platform::program_arguments(argc, argv);
   sheet::Options options;
-  std::string problem = sheet::read_options(
+  companion::MaybeProblem problem = sheet::read_options(
       std::vector<std::string>(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()),
       options);
-  if (!problem.empty()) return refuse(problem);
+  if (problem) {
+    if (options.format == companion::Format::json)
+      say(platform::standard_output(), companion::json_document(cannot, "", {}, problem->text));
+    return refuse(problem->text);
+  }
   if (options.help) return say(platform::standard_output(), help) ? written : cannot;
   if (options.version)
     return say(platform::standard_output(), "quorvel-sheet " QUORVEL_RELEASE_VERSION "\n") ? written

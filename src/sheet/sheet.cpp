@@ -10,7 +10,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "check/c64_palettes.hpp"
+#include "c64/arguments.hpp"
+#include "c64/palettes.hpp"
 #include "sprite/sprite.hpp"
 
 namespace sheet {
@@ -26,9 +27,9 @@ struct Found {
   }
 };
 
-std::string plural(std::int64_t count, const std::string& one, const std::string& many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
+using companion::plural;
+using picture::colour_at;
+using picture::transparent;
 
 std::string hex_colour(std::uint32_t rgb) {
   char text[8] = "#000000";
@@ -73,19 +74,10 @@ struct Matcher {
   }
 };
 
-// The distinct colours of the cells (a picture of more than a few thousand
-// is no C64 picture, and is matched colour by colour).
-Matcher matcher_for(const Picture& picture, const Grid& grid, const std::set<int>& cells) {
-  std::unordered_set<std::uint32_t> colours;
-  std::uint32_t last = transparent;
-  for (int cell : cells)
-    for (int y = grid.top(cell); y < grid.top(cell) + grid.cell_height && colours.size() <= 4096;
-         ++y)
-      for (int x = grid.left(cell); x < grid.left(cell) + grid.cell_width; ++x) {
-        std::uint32_t rgb = colour_at(picture, x, y);
-        if (rgb != last && rgb != transparent) colours.insert(rgb);
-        last = rgb;
-      }
+// The matcher for a picture's distinct colours: by the first published
+// palette that holds them all (a picture of more than a few thousand is no
+// C64 picture, and is matched colour by colour).
+Matcher matcher_for(const std::unordered_set<std::uint32_t>& colours) {
   Matcher matcher;
   if (colours.size() > 4096) return matcher;
   for (const c64::Palette& palette : c64::palettes)
@@ -96,6 +88,22 @@ Matcher matcher_for(const Picture& picture, const Grid& grid, const std::set<int
       break;
     }
   return matcher;
+}
+
+// The colours of a cell, row by row, read once; the distinct ones gathered.
+std::vector<std::uint32_t> read_cell(const Picture& picture, const Grid& grid, int index,
+                                     std::unordered_set<std::uint32_t>& distinct) {
+  std::vector<std::uint32_t> colours;
+  colours.reserve(static_cast<std::size_t>(grid.cell_width * grid.cell_height));
+  std::uint32_t last = transparent;
+  for (int y = grid.top(index); y < grid.top(index) + grid.cell_height; ++y)
+    for (int x = grid.left(index); x < grid.left(index) + grid.cell_width; ++x) {
+      std::uint32_t rgb = colour_at(picture, x, y);
+      if (rgb != last && rgb != transparent && distinct.size() <= 4096) distinct.insert(rgb);
+      last = rgb;
+      colours.push_back(rgb);
+    }
+  return colours;
 }
 
 std::string name_of(int number) {
@@ -112,23 +120,14 @@ struct Cell {
   std::set<int> above_indices;
 };
 
-// The settings of one conversion, read once.
-struct Way {
-  bool hires = false;
-  bool by_colour = false;
-  int background = 0;
-  std::optional<int> multicolour1, multicolour2;
-  std::uint8_t map[16] = {};
-};
-
-bool register_colour(const Way& way, int number) {
+bool register_colour(const Plan& way, int number) {
   return number == way.background ||
          (!way.hires && (way.multicolour1 == number || way.multicolour2 == number));
 }
 
 // A pixel's code by C64 colour; the sprite's own colour is the cell's most
 // common colour besides the registers', and any other is a finding.
-int colour_code(const Way& way, Cell& cell, int number, int x, int y) {
+int colour_code(const Plan& way, Cell& cell, int number, int x, int y) {
   if (number == way.background) return 0;
   if (!way.hires && way.multicolour1 == number) return 1;
   if (!way.hires && way.multicolour2 == number) return 3;
@@ -141,14 +140,14 @@ int colour_code(const Way& way, Cell& cell, int number, int x, int y) {
 
 // The C64 colour of each pixel of a cell, -1 for none, and the sprite's own
 // colour: the most common of the others.
-std::vector<int> cell_colours(const Picture& picture, const Grid& grid, int index, const Way& way,
-                              Matcher& matcher, Cell& cell) {
+std::vector<int> cell_colours(const std::vector<std::uint32_t>& colours, const Grid& grid,
+                              const Plan& way, Matcher& matcher, Cell& cell) {
   std::vector<int> numbers;
-  numbers.reserve(static_cast<std::size_t>(grid.cell_width * grid.cell_height));
+  numbers.reserve(colours.size());
   int others[16] = {};
   for (int y = 0; y < grid.cell_height; ++y)
     for (int x = 0; x < grid.cell_width; ++x) {
-      std::uint32_t rgb = colour_at(picture, grid.left(index) + x, grid.top(index) + y);
+      std::uint32_t rgb = colours[static_cast<std::size_t>(y * grid.cell_width + x)];
       int number = rgb == transparent ? way.background : matcher.number(rgb);
       numbers.push_back(number);
       if (number >= 0 && x < sprite_rule::width && y < sprite_rule::height &&
@@ -160,15 +159,16 @@ std::vector<int> cell_colours(const Picture& picture, const Grid& grid, int inde
   return numbers;
 }
 
-void cut_by_colour(const Picture& picture, const Grid& grid, int index, const Way& way,
-                   Matcher& matcher, Cell& cell) {
-  std::vector<int> numbers = cell_colours(picture, grid, index, way, matcher, cell);
+void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, int index,
+                   const Plan& way, Matcher& matcher, Cell& cell) {
+  std::vector<int> numbers = cell_colours(colours, grid, way, matcher, cell);
   for (int y = 0; y < grid.cell_height; ++y) {
     for (int x = 0; x < grid.cell_width; ++x) {
       int px = grid.left(index) + x, py = grid.top(index) + y;
       int number = numbers[static_cast<std::size_t>(y * grid.cell_width + x)];
       if (number < 0) {
-        if (cell.no_colour.count == 0) cell.strange = colour_at(picture, px, py);
+        if (cell.no_colour.count == 0)
+          cell.strange = colours[static_cast<std::size_t>(y * grid.cell_width + x)];
         cell.no_colour.at(px, py);
         continue;
       }
@@ -183,7 +183,8 @@ void cut_by_colour(const Picture& picture, const Grid& grid, int index, const Wa
   }
 }
 
-void cut_by_index(const Picture& picture, const Grid& grid, int index, const Way& way, Cell& cell) {
+void cut_by_index(const Picture& picture, const Grid& grid, int index, const Plan& way,
+                  Cell& cell) {
   for (int y = 0; y < grid.cell_height; ++y) {
     for (int x = 0; x < grid.cell_width; ++x) {
       int px = grid.left(index) + x, py = grid.top(index) + y;
@@ -206,9 +207,9 @@ void cut_by_index(const Picture& picture, const Grid& grid, int index, const Way
   }
 }
 
-void report(std::vector<Finding>& findings, int index, const Found& found,
+void report(std::vector<Finding>& findings, int index, const Found& found, const char* kind,
             const std::string& message) {
-  if (found.count > 0) findings.push_back({index, found.x, found.y, message});
+  if (found.count > 0) findings.push_back({index, found.x, found.y, kind, message});
 }
 
 std::string list_of(const std::set<int>& indices) {
@@ -221,8 +222,8 @@ std::string list_of(const std::set<int>& indices) {
   return text;
 }
 
-void cell_findings(const Cell& cell, int index, const Way& way, std::vector<Finding>& findings) {
-  report(findings, index, cell.no_colour,
+void cell_findings(const Cell& cell, int index, const Plan& way, std::vector<Finding>& findings) {
+  report(findings, index, cell.no_colour, "no-c64-colour",
          "colour " + hex_colour(cell.strange) +
              " is in no published C64 palette (Pepto's, Colodore; each of red, green and blue "
              "within 10), " +
@@ -230,53 +231,56 @@ void cell_findings(const Cell& cell, int index, const Way& way, std::vector<Find
   std::string registers =
       way.hires ? "the background" : "the background and the two multicolour registers";
   if (cell.own)
-    report(findings, index, cell.second,
+    report(findings, index, cell.second, "second-own-colour",
            name_of(cell.second_colour) + " is a second colour of the sprite's own, beside " +
                name_of(*cell.own) + ", its most common (" +
                plural(cell.second.count, "pixel is", "pixels are") +
                " of neither it nor a register's colour); a sprite has one colour of its own "
                "besides " +
                registers + ": draw it in " + name_of(*cell.own) + ", or give it as a register");
-  report(findings, index, cell.pairs,
+  report(findings, index, cell.pairs, "pairs",
          plural(cell.pairs.count, "pair", "pairs") +
              " of pixels differ (the first here); a multicolour sprite pixel is two pixels wide "
              "and the right-hand one counts: draw every sprite pixel two pixels wide" +
              (way.by_colour ? ", or give --hires for a hires sprite" : ""));
-  report(findings, index, cell.above,
+  report(findings, index, cell.above, "index-above-3",
          "palette " + std::string(cell.above_indices.size() == 1 ? "index " : "indices ") +
              list_of(cell.above_indices) + (cell.above_indices.size() == 1 ? " is" : " are") +
              " used (" + plural(cell.above.count, "pixel", "pixels") +
              "); the codes are those of indices 0 to 3, the others become the background: save "
              "the picture with these colours at indices 0 to 3, or give its colours by C64 colour");
-  report(findings, index, cell.outside,
+  report(findings, index, cell.outside, "outside-sprite",
          plural(cell.outside.count, "pixel", "pixels") +
              " drawn outside the sprite's 24 by 21 at the top left of the cell: a sprite shows "
              "only those; draw inside them, or give another --cell or --origin");
 }
 
-std::string way_problem(const Picture& picture, const Options& options, Way& way) {
-  way.by_colour = options.background.has_value();
-  if (!way.by_colour && picture.bits == 0)
-    return picture.png ? "a PNG is read by its colours: give them by C64 colour (--background C, "
+// By C64 colour or by palette index, the kind of sprite, and the codes.
+MaybeProblem plan_way(const Picture& picture, const Options& options, Plan& plan) {
+  plan.by_colour = options.background.has_value();
+  if (!plan.by_colour && picture.bits == 0)
+    return Problem{picture.format == "PNG"
+                       ? "a PNG is read by its colours: give them by C64 colour (--background C, "
                          "--multicolour1 C, --multicolour2 C)"
                        : "a true-colour picture has no palette indices: give its colours by C64 "
-                         "colour (--background C, --multicolour1 C, --multicolour2 C)";
-  way.hires = options.mode == Options::Mode::hires ||
-              (options.mode == Options::Mode::unset && !way.by_colour && picture.bits == 1);
-  if (way.hires && !way.by_colour && picture.bits != 1)
-    return "a hires sprite by palette index takes a 1-bit picture: give the colours by C64 colour "
-           "(--background C) instead";
-  if (way.by_colour) {
-    way.background = *options.background;
-    way.multicolour1 = options.multicolour1;
-    way.multicolour2 = options.multicolour2;
-    for (std::uint8_t code = 0; code < 4; ++code) way.map[code] = code;
+                         "colour (--background C, --multicolour1 C, --multicolour2 C)"};
+  plan.hires = options.mode == Options::Mode::hires ||
+               (options.mode == Options::Mode::unset && !plan.by_colour && picture.bits == 1);
+  if (plan.hires && !plan.by_colour && picture.bits != 1)
+    return Problem{
+        "a hires sprite by palette index takes a 1-bit picture: give the colours by C64 colour "
+        "(--background C) instead"};
+  if (plan.by_colour) {
+    plan.background = *options.background;
+    plan.multicolour1 = options.multicolour1;
+    plan.multicolour2 = options.multicolour2;
+    for (std::uint8_t code = 0; code < 4; ++code) plan.map[code] = code;
   } else {
     std::array<std::uint8_t, 4> codes =
         options.codes.value_or(std::array<std::uint8_t, 4>{0, 1, 2, 3});
-    std::copy(codes.begin(), codes.end(), way.map);
+    std::copy(codes.begin(), codes.end(), plan.map);
   }
-  return "";
+  return {};
 }
 
 }  // namespace
@@ -298,34 +302,61 @@ Grid grid_for(const Options& options, int width, int height) {
   return grid;
 }
 
-std::string convert_frames(const Picture& picture, const Options& options, const Grid& grid,
-                           const std::vector<int>& frames, Conversion& conversion) {
-  Way way;
-  if (std::string problem = way_problem(picture, options, way); !problem.empty()) return problem;
-  conversion.hires = way.hires;
-  std::set<int> cells(frames.begin(), frames.end());
-  Matcher matcher;
-  if (way.by_colour) matcher = matcher_for(picture, grid, cells);
+MaybeProblem make_plan(const Options& options, const Picture& picture, const std::string& shown,
+                       Plan& plan) {
+  if (!options.background && !options.codes && picture.bits == 0)
+    return Problem{"\"" + shown +
+                   "\" is read by its colours: give them by C64 colour (--background C, "
+                   "--multicolour1 C, --multicolour2 C). Its colours: " +
+                   colour_census(picture)};
+  plan.grid = grid_for(options, picture.width, picture.height);
+  if (plan.grid.count() == 0)
+    return Problem{"the picture (" + std::to_string(picture.width) + " by " +
+                   std::to_string(picture.height) + ") holds no whole cell of " +
+                   std::to_string(options.cell_width) + " by " +
+                   std::to_string(options.cell_height) + " from --origin"};
+  if (MaybeProblem problem = read_frames(options.frames, plan.grid.count(), plan.frames))
+    return problem;
+  plan.address = options.address;
+  if (plan.address)
+    if (MaybeProblem problem = address_problem(*plan.address, plan.frames.size())) return problem;
+  plan.syntax = options.syntax;
+  plan.prefix = options.name.empty() ? label_prefix(options.picture) : options.name;
+  return plan_way(picture, options, plan);
+}
+
+Conversion convert_frames(const Picture& picture, const Plan& plan) {
+  Conversion conversion;
+  conversion.hires = plan.hires;
+  std::set<int> cells(plan.frames.begin(), plan.frames.end());
+  std::map<int, std::vector<std::uint32_t>> colours;  // by C64 colour: each cell's, read once
+  std::unordered_set<std::uint32_t> distinct;
+  if (plan.by_colour)
+    for (int index : cells) colours[index] = read_cell(picture, plan.grid, index, distinct);
+  Matcher matcher = matcher_for(distinct);
   std::map<int, Frame> made;
   for (int index : cells) {
     Cell cell;
-    if (way.by_colour)
-      cut_by_colour(picture, grid, index, way, matcher, cell);
+    if (plan.by_colour)
+      cut_by_colour(colours[index], plan.grid, index, plan, matcher, cell);
     else
-      cut_by_index(picture, grid, index, way, cell);
-    cell_findings(cell, index, way, conversion.findings);
+      cut_by_index(picture, plan.grid, index, plan, cell);
+    cell_findings(cell, index, plan, conversion.findings);
     Frame frame;
-    sprite_rule::sprite_bytes(cell.pixels, way.hires, way.map, frame.sprite.data());
-    frame.colour = cell.own.value_or(way.background);
+    frame.cell = index;
+    sprite_rule::sprite_bytes(cell.pixels, plan.hires, plan.map, frame.sprite.data());
+    frame.colour = cell.own.value_or(plan.background);
     made[index] = frame;
   }
-  for (int index : frames) conversion.frames.push_back(made[index]);
-  return "";
+  for (int index : plan.frames) conversion.frames.push_back(made[index]);
+  return conversion;
 }
 
 std::string colour_census(const Picture& picture) {
   Grid whole{1, 1, picture.width, picture.height, 0, 0, picture.width, picture.height};
-  Matcher matcher = matcher_for(picture, whole, {0});
+  std::unordered_set<std::uint32_t> distinct;
+  read_cell(picture, whole, 0, distinct);
+  Matcher matcher = matcher_for(distinct);
   std::map<int, std::int64_t> counts;  // colour number (-1 none, -2 transparent): pixels
   for (int y = 0; y < picture.height; ++y)
     for (int x = 0; x < picture.width; ++x) {
@@ -357,19 +388,20 @@ std::vector<std::uint8_t> blocks(const Conversion& conversion, std::optional<int
   return bytes;
 }
 
-std::string address_problem(int address, std::size_t frames) {
-  char hex[6] = "$0000";
-  for (int i = 0; i < 4; ++i) hex[4 - i] = "0123456789ABCDEF"[address >> (4 * i) & 15];
+MaybeProblem address_problem(int address, std::size_t frames) {
+  std::string hex = c64::hex_address(address);
   if (address % 64 != 0)
-    return std::string("--address ") + hex +
-           " is not on a 64-byte boundary: a sprite pointer names the block of 64 bytes at a "
-           "multiple of 64 ($40)";
+    return Problem{"--address " + hex +
+                   " is not on a 64-byte boundary: a sprite pointer names the block of 64 bytes "
+                   "at a multiple of 64 ($40)"};
   std::int64_t end = address + 64 * static_cast<std::int64_t>(frames);
   if (end > 0x10000 || address / 0x4000 != (end - 1) / 0x4000)
-    return "the " + plural(static_cast<std::int64_t>(frames), "block", "blocks") + " from " + hex +
-           " cross the end of the 16 KiB VIC bank they start in, and a sprite pointer reaches "
-           "only the blocks of its bank: give another --address or fewer --frames";
-  return "";
+    return Problem{"the " + plural(static_cast<std::int64_t>(frames), "block", "blocks") +
+                   " from " + hex +
+                   " cross the end of the 16 KiB VIC bank they start in, and a sprite pointer "
+                   "reaches only the blocks of its bank: give another --address or fewer "
+                   "--frames"};
+  return {};
 }
 
 std::string label_prefix(const std::string& picture) {
@@ -382,22 +414,27 @@ std::string label_prefix(const std::string& picture) {
   return name;
 }
 
-std::string labels_text(const Conversion& conversion, const Options& options,
-                        const std::string& prefix) {
-  std::string text;
+std::vector<std::pair<std::string, int>> labels(const Conversion& conversion, const Plan& plan) {
+  std::vector<std::pair<std::string, int>> made;
   auto label = [&](const std::string& name, int value) {
-    text +=
-        (options.kickass ? ".const " : "") + prefix + name + " = " + std::to_string(value) + "\n";
+    made.emplace_back(plan.prefix + name, value);
   };
-  int first_block = options.address ? *options.address % 0x4000 / 64 : 0;
-  bool by_colour = options.background.has_value();
+  int first_block = plan.address ? *plan.address % 0x4000 / 64 : 0;
   for (std::size_t n = 0; n < conversion.frames.size(); ++n) {
     label("_" + std::to_string(n), first_block + static_cast<int>(n));
-    if (by_colour) label("_" + std::to_string(n) + "_colour", conversion.frames[n].colour);
+    if (plan.by_colour) label("_" + std::to_string(n) + "_colour", conversion.frames[n].colour);
   }
-  if (options.background) label("_background", *options.background);
-  if (options.multicolour1) label("_multicolour1", *options.multicolour1);
-  if (options.multicolour2) label("_multicolour2", *options.multicolour2);
+  if (plan.by_colour) label("_background", plan.background);
+  if (plan.multicolour1) label("_multicolour1", *plan.multicolour1);
+  if (plan.multicolour2) label("_multicolour2", *plan.multicolour2);
+  return made;
+}
+
+std::string labels_text(const Conversion& conversion, const Plan& plan) {
+  std::string text;
+  for (const auto& [name, value] : labels(conversion, plan))
+    text += std::string(plan.syntax->before) + name + std::string(plan.syntax->between) +
+            std::to_string(value) + "\n";
   return text;
 }
 

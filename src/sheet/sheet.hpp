@@ -1,17 +1,34 @@
-// quorvel-sheet's pure parts: its options, the grid of cells, each cell's
-// sprite by C64 colour or by palette index through the converter's own rule,
-// the findings, and the labels for the assembler.
+// quorvel-sheet's pure parts: its options, the plan they make with the
+// picture, the grid of cells, each cell's sprite by C64 colour or by palette
+// index through the converter's own rule, the findings, and the labels.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
-#include "sheet/picture.hpp"
+#include "companion/companion.hpp"
+#include "picture/picture.hpp"
 
 namespace sheet {
+
+using companion::MaybeProblem;
+using companion::Problem;
+using picture::Picture;
+
+// A syntax of label lines: BEFORE NAME BETWEEN VALUE.
+struct Syntax {
+  std::string_view name;
+  std::string_view before, between;
+};
+inline constexpr Syntax syntaxes[] = {
+    {"plain", "", " = "},           // ACME, 64tass and ca65 read these unchanged
+    {"kickass", ".const ", " = "},  // KickAssembler
+};
 
 struct Options {
   std::string picture, outname;
@@ -23,19 +40,17 @@ struct Options {
   std::optional<int> background, multicolour1, multicolour2;
   // By palette index: the code of indices 0 to 3, as quorvel reads its colour arguments.
   std::optional<std::array<std::uint8_t, 4>> codes;
-  std::optional<int> address;  // the load address; none without
-  std::string labels;          // the labels file, if any
-  bool kickass = false;        // labels as KickAssembler's .const
-  std::string name;            // the labels' prefix; empty: from the picture's name
+  std::optional<int> address;           // the load address; none without
+  std::string labels;                   // the labels file, if any
+  const Syntax* syntax = &syntaxes[0];  // of the labels
+  std::string name;                     // the labels' prefix; empty: from the picture's name
+  companion::Format format = companion::Format::text;
   bool help = false, version = false;
 };
 
-// Reads the command line (after the program's name): "" or what is wrong.
-std::string read_options(const std::vector<std::string>& arguments, Options& options);
-
-// A C64 colour option: a number 0 to 15 or a name ("light-blue", "grey" or
-// "gray"), in any letter case; nullopt when it is neither.
-std::optional<int> c64_colour_number(const std::string& text);
+// Reads the command line (after the program's name), and checks what its
+// options say together.
+MaybeProblem read_options(const std::vector<std::string>& arguments, Options& options);
 
 // The cells the picture holds whole, numbered row by row from 0.
 struct Grid {
@@ -48,20 +63,44 @@ struct Grid {
 };
 Grid grid_for(const Options& options, int width, int height);
 
-// "0-3,6", "3,0": the cells to write, in order, repeats allowed; "" or what
-// is wrong (a cell outside the grid among it).
-std::string read_frames(const std::string& text, int cells, std::vector<int>& frames);
+// "0-3,6", "3,0": the cells to write, in order, repeats allowed; a cell
+// outside the grid among it is a problem.
+MaybeProblem read_frames(const std::string& text, int cells, std::vector<int>& frames);
+
+// Everything a run does, decided once from the options and the picture; the
+// steps after it only read it.
+struct Plan {
+  Grid grid;
+  std::vector<int> frames;  // the cells to write, in order
+  bool by_colour = false;   // by C64 colour; else by palette index
+  bool hires = false;
+  // By C64 colour: the registers' colour numbers.
+  int background = 0;
+  std::optional<int> multicolour1, multicolour2;
+  std::uint8_t map[16] =
+      {};  // the code of each palette index (by colour: codes 0 to 3 as they are)
+  std::optional<int> address;
+  const Syntax* syntax = &syntaxes[0];
+  std::string prefix;  // of the labels
+};
+
+// The plan for a picture; a problem when the options cannot make one of it.
+// `shown` is the picture's name as messages show it.
+MaybeProblem make_plan(const Options& options, const Picture& picture, const std::string& shown,
+                       Plan& plan);
 
 // A way the sprite of a cell would not be the picture.
 struct Finding {
   int cell;
-  int x, y;  // the first pixel it concerns, in the picture
+  int x, y;          // the first pixel it concerns, in the picture
+  std::string kind;  // a stable word, such as "pairs"
   std::string message;
 };
 
 // Each output frame's sprite, 63 bytes, and its own colour (by C64 colour:
 // the one colour of the cell besides the registers'; else the background's).
 struct Frame {
+  int cell = 0;
   std::array<std::uint8_t, 63> sprite{};
   int colour = 0;
 };
@@ -72,10 +111,8 @@ struct Conversion {
   bool hires = false;
 };
 
-// Converts the frames: by C64 colour when the options give a background, by
-// palette index otherwise (an indexed picture). "" or why it cannot.
-std::string convert_frames(const Picture& picture, const Options& options, const Grid& grid,
-                           const std::vector<int>& frames, Conversion& conversion);
+// Converts the plan's frames, each cell read once.
+Conversion convert_frames(const Picture& picture, const Plan& plan);
 
 // The picture's C64 colours and their pixels, for a picture given without
 // colours: "blue (6) 1234 pixels, ...".
@@ -86,17 +123,18 @@ std::string colour_census(const Picture& picture);
 std::vector<std::uint8_t> blocks(const Conversion& conversion, std::optional<int> address);
 
 // Whether the blocks from `address` lie on 64-byte boundaries in one 16 KiB
-// VIC bank: "" or what is wrong.
-std::string address_problem(int address, std::size_t frames);
+// VIC bank.
+MaybeProblem address_problem(int address, std::size_t frames);
 
 // The labels' prefix from a picture's file name: its name without folder and
 // extension, every character but a letter, digit or "_" made "_", and "_"
 // before a leading digit.
 std::string label_prefix(const std::string& picture);
 
-// One "NAME = VALUE" line a label (".const NAME = VALUE" for KickAssembler):
-// each frame's sprite pointer and, by C64 colour, its colour and the registers'.
-std::string labels_text(const Conversion& conversion, const Options& options,
-                        const std::string& prefix);
+// The labels, in order: each frame's sprite pointer and, by C64 colour, its
+// colour and the registers'.
+std::vector<std::pair<std::string, int>> labels(const Conversion& conversion, const Plan& plan);
+// One line a label in the plan's syntax ("NAME = VALUE", ".const NAME = VALUE").
+std::string labels_text(const Conversion& conversion, const Plan& plan);
 
 }  // namespace sheet

@@ -89,9 +89,9 @@ test('the sprite\'s pixels: the worked example 108, and hires bits', () => {
   assert.deepEqual(hires, [1, 0, 1, 0]);
 });
 
-// The C64 palettes, by name, as src/check/c64_palettes.hpp holds them.
+// The C64 palettes, by name, as src/c64/palettes.hpp holds them.
 function publishedPalettes() {
-  const source = fs.readFileSync(path.join(root, 'src/check/c64_palettes.hpp'), 'utf8');
+  const source = fs.readFileSync(path.join(root, 'src/c64/palettes.hpp'), 'utf8');
   const names = JSON.parse('[' + source.match(/colour_names = \{([^}]*)\}/)[1] + ']');
   const palettes = {};
   for (const [, name, body] of source.matchAll(/\{"(\w+)",\s*\{([^}]*)\}\}/g))
@@ -104,7 +104,7 @@ test('the page\'s C64 colours are the shared table\'s, in Pepto\'s palette', () 
   assert.deepEqual(Object.keys(palettes), ['Pepto', 'Colodore']);
   assert.deepEqual(logic.c64Colours, names.map((name, i) => [name, palettes.Pepto[i]]));
   assert.deepEqual(logic.c64Palettes, palettes);
-  const source = fs.readFileSync(path.join(root, 'src/check/c64_palettes.hpp'), 'utf8');
+  const source = fs.readFileSync(path.join(root, 'src/c64/palettes.hpp'), 'utf8');
   assert.equal(logic.c64Tolerance, Number(source.match(/tolerance = (\d+);/)[1]));
 });
 

@@ -1,4 +1,5 @@
 // Draws the documentation pictures: palette indices, sprites as a C64 shows them, PNG files.
+// Bitmaps are read by the programs' own picture reader.
 #include "picture.hpp"
 
 #include <png.h>
@@ -7,19 +8,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "check/c64_palettes.hpp"
+#include "c64/palettes.hpp"
+#include "picture/picture.hpp"
 
 namespace render {
 
 namespace {
-
-std::uint32_t little(const Bytes& file, std::size_t offset, int size) {
-  if (offset + static_cast<std::size_t>(size) > file.size()) throw std::runtime_error("short BMP");
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i)
-    value = value << 8 | file[offset + static_cast<std::size_t>(i)];
-  return value;
-}
 
 // A 3 by 5 pixel font for numbers: each row's three bits, leftmost first.
 constexpr char font_characters[] = "0123456789ABCDEF=";
@@ -77,29 +71,13 @@ std::uint32_t c64_colour(int index) {
 }
 
 IndexedBitmap decode_indexed_bmp(const Bytes& file) {
-  if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') throw std::runtime_error("not a BMP");
-  std::uint32_t data = little(file, 10, 4), info = little(file, 14, 4);
-  auto width = static_cast<std::int32_t>(little(file, 18, 4));
-  auto height = static_cast<std::int32_t>(little(file, 22, 4));
-  int bits = static_cast<int>(little(file, 28, 2));
-  if ((bits != 1 && bits != 4 && bits != 8) || little(file, 30, 4) != 0 || width <= 0)
-    throw std::runtime_error("not an uncompressed 1, 4 or 8-bit BMP");
-  bool top_down = height < 0;
-  IndexedBitmap bitmap{width, top_down ? -height : height, bits, {}, {}};
-  for (std::size_t entry = 14 + info; entry + 4 <= data && bitmap.palette.size() < 256; entry += 4)
-    bitmap.palette.push_back(little(file, entry, 3));
-  std::size_t stride =
-      ((static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 31) / 32) * 4;
-  for (int y = 0; y < bitmap.height; ++y) {
-    std::size_t row =
-        data + stride * static_cast<std::size_t>(top_down ? y : bitmap.height - 1 - y);
-    for (int x = 0; x < width; ++x) {
-      std::size_t bit = static_cast<std::size_t>(x * bits);
-      bitmap.indices.push_back(file.at(row + bit / 8) >> (8 - bits - static_cast<int>(bit % 8)) &
-                               ((1 << bits) - 1));
-    }
-  }
-  return bitmap;
+  picture::Picture decoded;
+  if (!picture::bmp::recognise(file)) throw std::runtime_error("not a BMP");
+  if (std::string problem = picture::decode_picture(file, decoded); !problem.empty())
+    throw std::runtime_error(problem);
+  if (decoded.bits == 0) throw std::runtime_error("not an uncompressed 1, 4 or 8-bit BMP");
+  return {decoded.width, decoded.height, decoded.bits,
+          std::vector<int>(decoded.indices.begin(), decoded.indices.end()), decoded.palette};
 }
 
 std::uint32_t IndexedBitmap::colour(int x, int y) const {
