@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "c64/palettes.hpp"
+#include "support/json_reader.hpp"
 #include "support/scenario.hpp"
 
 namespace {
@@ -233,6 +234,15 @@ TEST(CheckProgram, SaysWhatIsWrongInOneLineEachWithItsStatus) {
         << name << ": " << run.output;
     EXPECT_TRUE(run.error.starts_with(c.error)) << name << ": " << run.error;
     EXPECT_FALSE(file_exists(folder.file("out.prg"))) << name;
+    if (name.empty() || name.starts_with("--") || c.stream != Stream::capture) continue;
+    std::vector<std::string> as_json = {"--format", "json"};
+    as_json.insert(as_json.end(), c.arguments.begin(), c.arguments.end());
+    RunResult json =
+        run_program(as_json, {.working_directory = folder.path, .program = checker_path()});
+    EXPECT_EQ(json_disagreement(json.output, json.status, run.output, run.error, run.status,
+                                shown_name(name)),
+              "")
+        << name;
   }
 }
 

@@ -8,12 +8,26 @@
 #include <thread>
 
 #include "c64/palettes.hpp"
+#include "support/json_reader.hpp"
 #include "support/png_builder.hpp"
 #include "support/scenario.hpp"
 
 namespace {
 
 using namespace testing_support;
+
+// The run again with --format json: valid JSON that says what the console said.
+void expect_json_agrees(const TempDir& folder, std::vector<std::string> arguments,
+                        const RunResult& console, const std::string& name) {
+  arguments.insert(arguments.begin(), {"--format", "json"});
+  RunResult json =
+      run_program(arguments, {.working_directory = folder.path, .program = sheet_path()});
+  std::string picture = arguments[arguments.size() - 2];
+  EXPECT_EQ(json_disagreement(json.output, json.status, console.output, console.error,
+                              console.status, shown_name(picture)),
+            "")
+      << name;
+}
 
 // The sheet: two by two cells of 24 by 21, drawn with codes 0 to 3 two pixels
 // wide; by C64 colour the background is blue, multicolour 1 light red,
@@ -238,6 +252,7 @@ TEST(SheetProgram, EveryFormatGivesTheSameBlocksAndLabels) {
     std::size_t files = static_cast<std::size_t>(
         std::distance(std::filesystem::directory_iterator(folder.path), {}));
     EXPECT_EQ(files, c.labels.empty() ? 2u : 3u) << c.name << ": a file left beside the output";
+    expect_json_agrees(folder, with(c.options, {c.file, "out.spr"}), run, c.name);
   }
 }
 
@@ -336,6 +351,7 @@ TEST(SheetProgram, FindingsAndRefusalsWriteNothing) {
     std::size_t files = static_cast<std::size_t>(
         std::distance(std::filesystem::directory_iterator(folder.path), {}));
     EXPECT_EQ(files, 2u) << c.name << ": a file left beside the output";
+    expect_json_agrees(folder, with(c.options, {"sheet.png", "out.spr"}), run, c.name);
   }
 }
 
