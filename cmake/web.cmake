@@ -26,7 +26,7 @@ if(EMSCRIPTEN)
     add_custom_command(TARGET ${program} POST_BUILD COMMAND chmod 755 $<TARGET_FILE:${program}>)
   endforeach()
 
-  add_executable(quorvel_page src/page/main.cpp)
+  add_executable(quorvel_page src/page/main.cpp src/page/describe.cpp)
   target_link_libraries(quorvel_page PRIVATE quorvel_checks quorvel_sheet)
   set_target_properties(quorvel_page PROPERTIES SUFFIX .js)
   # Each run on the page is a fresh instance of the module: it starts small,

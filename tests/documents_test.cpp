@@ -61,12 +61,12 @@ TEST(Documents, ReadmeAndManualPageListEveryExitStatus) {
 
 // The page may explain fewer statuses, but none the program does not have.
 TEST(Documents, PageAndWebAssemblyHostNameOnlyTheProgramsStatuses) {
-  std::string page = source_file("web/page.js");
+  std::string page = source_file("web/page.mjs");
   auto meanings = testing_support::all_matches(page, R"(statusMeanings = \{([^}]*)\})");
   ASSERT_FALSE(meanings.empty());
   std::set<int> statuses = program_statuses();
   for (int number : numbers_in(meanings[0][1], "([0-9]+):"))
-    EXPECT_TRUE(statuses.count(number)) << "web/page.js explains " << number;
+    EXPECT_TRUE(statuses.count(number)) << "web/page.mjs explains " << number;
   std::string host = source_file("src/services/platform/wasm_host.js");
   EXPECT_EQ(numbers_in(host, "return ([0-9]+);"),
             (std::set<int>{exit_status::arithmetic_fault, exit_status::memory_fault,

@@ -2,7 +2,7 @@
 'use strict';
 
 // Compiling runs off the page's thread; started from the head, it overlaps
-// the reading of the page's other scripts instead of following it. page.js
+// the reading of the page's other scripts instead of following it. channel.mjs
 // hands the compiled module to each worker.
 const compiledModule = (() => {
   const binary = atob(document.getElementById('module-wasm').textContent.trim());

@@ -1,11 +1,15 @@
 // The page's worker: runs the programs of the one WebAssembly module, each in a
 // fresh instance of the module compiled once by the page, on files in memory,
-// and reads a picture for the page, so that nothing long runs on the page's
-// own thread. Messages in: load (the compiled module), keep (a picture's
-// bytes, kept until the next), inspect (the picture), run (quorvel-colours,
-// quorvel-check and quorvel), sheet (quorvel-sheet runs). Messages out:
-// ready, inspected, result, sheet, progress, failure; each answer carries
-// the id of its question.
+// so that nothing long runs on the page's own thread. What the programs did
+// comes back as their JSON documents, parsed. Messages in: load (the compiled
+// module), keep (a picture's bytes, kept until the next), table (the C64's
+// colours), inspect (what quorvel-picture says of the picture, and its index
+// view drawn), run (quorvel-colours, quorvel-check and quorvel), sheet
+// (quorvel-sheet runs), move (a copy with palette entries moved). Messages
+// out: ready, table, inspected, result, sheet, moved, progress, failure; each
+// answer carries the id of its question. A classic script: a worker of a page
+// opened from disk cannot import modules, so make_page.js puts the page's
+// pure parts (QuorvelLogic) before it.
 let compiled = null;
 // Questions may come before the module: instances wait for it.
 let loaded = null;
@@ -39,7 +43,12 @@ onmessage = (event) => {
     }, (error) => { kept.failed = String(error); for (const resume of kept.waiting.splice(0)) resume(); });
     return;
   }
-  const work = { inspect, run: runAll, sheet: runSheets }[message.type];
+  if (message.type === 'table') {
+    runProgram('quorvel-picture', [], {}).then((run) =>
+      postMessage({ id: message.id, type: 'table', colours: json(run.console).colours }));
+    return;
+  }
+  const work = { inspect, run: runAll, sheet: runSheets, move }[message.type];
   picture(message.picture).then((bytes) => work({ ...message, bytes }))
     .then((answer) => postMessage({ id: message.id, ...answer }, handedOver(answer)),
     (thrown) => postMessage({ type: 'failure', id: message.id, reason: String(thrown) }));
@@ -65,7 +74,7 @@ function watchOutput(module, outname, id) {
 // large output would hold up the page's thread).
 function handedOver(answer) {
   const files = answer.type === 'sheet' ? answer.runs.flatMap((run) => [run.output, run.labels])
-    : answer.type === 'result' ? [answer.output] : [];
+    : answer.type === 'result' ? [answer.output] : answer.type === 'moved' ? [answer.bytes] : [];
   return files.filter((file) => file && file.byteOffset === 0 && file.byteLength === file.buffer.byteLength)
     .map((file) => file.buffer);
 }
@@ -127,72 +136,74 @@ async function runProgram(program, args, { files = {}, read = [], outname, id })
 }
 
 const decode = (bytes) => new TextDecoder().decode(bytes);
+const json = (bytes) => JSON.parse(decode(bytes));
 
 async function runAll({ id, inname, outname, bytes, settings }) {
   const files = { [inname]: bytes };
   const colours = await runProgram('quorvel-colours', settings.slice(2), {});
-  const check = await runProgram('quorvel-check', [inname, outname, ...settings], { files });
+  const check = await runProgram('quorvel-check', ['--format', 'json', inname, outname, ...settings], { files });
   const conversion = await runProgram('quorvel', [inname, outname, ...settings],
     { files, read: outname ? [outname] : [], outname, id });
-  return { type: 'result', colours: decode(colours.console), check: { console: check.console },
+  return { type: 'result', colours: json(colours.console).colours, check: json(check.console),
            status: conversion.status, console: conversion.console, error: conversion.error,
            output: outname ? conversion.files[outname] : null };
 }
 
-// quorvel-sheet runs on one picture: each with its words, its output and labels.
+// quorvel-sheet runs on one picture: each with its words, its output and
+// labels, and what it did, from its JSON document.
 async function runSheets({ name, bytes, runs }) {
   const results = [];
   for (const { words, outname, labels } of runs) {
-    const args = [...words, ...(labels ? ['--labels', labels] : []), name, outname];
+    const args = ['--format', 'json', ...words, ...(labels ? ['--labels', labels] : []), name, outname];
     const run = await runProgram('quorvel-sheet', args,
       { files: { [name]: bytes }, read: [outname, ...(labels ? [labels] : [])] });
-    results.push({ status: run.status, console: decode(run.console), error: decode(run.error),
+    results.push({ status: run.status, report: json(run.console), error: decode(run.error),
                    output: run.files[outname], labels: labels ? run.files[labels] : null });
   }
   return { type: 'sheet', runs: results };
 }
 
-// What the page shows of a picture before any run: its shape, its header and
-// palette, the pixels of each index, the index view drawn, and for a picture
-// of colours the C64 colours quorvel-sheet counts in it.
-async function inspect({ name, bytes }) {
-  const { readBitmap, usedCounts, pictureShape } = QuorvelLogic;
-  const shape = pictureShape(bytes);
-  const header = shape.kind === 'bmp' ? readBitmap(bytes) : null;
-  const counts = header && header.index ? usedCounts(header) : new Map();
-  const view = header && header.index ? drawIndices(header) : null;
-  let census = '';
-  if (shape.kind === 'png' || (header && !header.indexed && [24, 32].includes(header.bits))) {
-    const run = await runProgram('quorvel-sheet', [name, 'census.spr'], { files: { [name]: bytes } });
-    census = decode(run.error);
-  }
-  if (header) delete header.index;  // a function: it stays here
-  return { type: 'inspected', shape, header, counts: [...counts], view: view && view.bitmap, cell: view && view.cell,
-           census };
+// The copy of an indexed BMP with palette entries moved, [from, to] each.
+async function move({ name, bytes, moves }) {
+  const args = moves.flatMap(([from, to]) => ['--move', `${from},${to}`]);
+  const run = await runProgram('quorvel-picture', [...args, name, 'moved.bmp'],
+    { files: { [name]: bytes }, read: ['moved.bmp'] });
+  return { type: 'moved', bytes: run.status === 0 ? run.files['moved.bmp'] : null };
 }
 
-// The bitmap, each pixel with its index in a colour that reads on it, and
+// What the page shows of a picture before any run: what quorvel-picture says
+// of it, and for an indexed picture up to 512 by 512 the index view drawn.
+async function inspect({ name, bytes }) {
+  const run = await runProgram('quorvel-picture', [name, 'indices.bin'],
+    { files: { [name]: bytes }, read: ['indices.bin'] });
+  const facts = json(run.console);
+  const indices = run.files['indices.bin'];
+  const view = indices ? drawIndices(facts, indices) : null;
+  return { type: 'inspected', facts, view: view && view.bitmap, cell: view && view.cell };
+}
+
+// The picture, each pixel with its index in a colour that reads on it, and
 // marked where the checker's findings point: indices above 3, the left-hand
 // pixel of each pair (a multicolour sprite does not read it), and what lies
 // outside 24 by 21.
-function drawIndices(header) {
-  const height = Math.abs(header.height);
-  const multicolour = header.bits !== 1;
-  const cell = Math.max(4, Math.min(24, Math.floor(720 / header.width)));
-  const canvas = new OffscreenCanvas(header.width * cell, height * cell);
+function drawIndices(facts, indices) {
+  const { width, height } = facts;
+  const multicolour = facts.bits !== 1;
+  const cell = Math.max(4, Math.min(24, Math.floor(720 / width)));
+  const canvas = new OffscreenCanvas(width * cell, height * cell);
   const context = canvas.getContext('2d');
   context.font = `${Math.floor(cell * 0.6)}px monospace`;
   context.textAlign = 'center';
   context.textBaseline = 'middle';
   for (let y = 0; y < height; ++y) {
-    for (let x = 0; x < header.width; ++x) {
-      const index = header.index(x, y);
-      const colour = index === null ? '#ffffff' : header.palette[index] || '#000000';
+    for (let x = 0; x < width; ++x) {
+      const index = indices[y * width + x];
+      const colour = facts.palette[index] || '#000000';
       context.fillStyle = colour;
       context.fillRect(x * cell, y * cell, cell, cell);
       markPixel(context, { x, y, cell, index, multicolour });
-      if (index === null || cell < 14) continue;
-      context.fillStyle = QuorvelLogic.inkOn(colour.startsWith('#') ? '' : colour);
+      if (cell < 14) continue;
+      context.fillStyle = QuorvelLogic.inkOn(colour);
       context.fillText(index, x * cell + cell / 2, y * cell + cell / 2);
     }
   }

@@ -667,6 +667,12 @@ Span pixel_span(const std::vector<std::uint8_t>& head) {
   return {first, first + std::min(bytes, most_pixel_bytes)};
 }
 
+std::string sprite_made(const Bitmap& bitmap) {
+  Picture picture{bitmap};
+  if (refusal(picture)) return "";
+  return picture.multicolour() ? "multicolour" : "hires";
+}
+
 std::vector<Finding> check_bitmap(const Bitmap& bitmap, const Arguments* given) {
   Picture picture{bitmap};
   std::vector<Finding> findings = check_picture(picture, given);

@@ -62,4 +62,8 @@ Span pixel_span(const std::vector<std::uint8_t>& head);
 // them the picture is checked for the usual colour arguments 0 1 2 3.
 std::vector<Finding> check_bitmap(const Bitmap& bitmap, const Arguments* given);
 
+// The sprite the converter makes of the bitmap: "hires", "multicolour", or
+// "" where it refuses it.
+std::string sprite_made(const Bitmap& bitmap);
+
 }  // namespace check

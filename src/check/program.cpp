@@ -143,14 +143,17 @@ std::vector<companion::Finding> records(const std::vector<check::Finding>& findi
 // The findings on standard output, as console lines or one JSON document; a
 // refusal on standard error in both forms.
 int report(const std::string& shown, const std::vector<companion::Finding>& findings,
-           const std::string& error, companion::Format format) {
+           const std::string& error, companion::Format format, const std::string& sprite = "") {
   int status = !error.empty() ? cannot : done;
   for (const companion::Finding& finding : findings)
     if (finding.severity != "note") status = found;
   if (!error.empty()) say(platform::standard_error(), "quorvel-check: " + error + "\n");
   if (format == companion::Format::json)
     return say(platform::standard_output(),
-               companion::json_document(status, shown, findings, error))
+               companion::json_document(
+                   status, shown, findings, error,
+                   ",\n  \"sprite\": " +
+                       (sprite.empty() ? std::string("null") : companion::json_text(sprite))))
                ? status
                : cannot;
   if (!error.empty()) return cannot;
@@ -177,7 +180,7 @@ int check_file(const std::vector<std::string>& arguments, companion::Format form
               platform::console_text(arguments[7]), platform::console_text(arguments[8])}};
   return report(shown,
                 records(check::check_bitmap(bitmap, arguments.size() == 9 ? &given : nullptr)), "",
-                format);
+                format, check::sprite_made(bitmap));
 }
 
 // "--format json" or "--format=json" before the bitmap, taken off the arguments.

@@ -50,6 +50,29 @@ Read read_more(platform::Handle handle, std::vector<std::uint8_t>& bytes, std::s
   return read;
 }
 
+std::uint16_t read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes,
+                              std::size_t most) {
+  platform::Handle handle = platform::no_handle;
+  if (name.empty()) return exit_status::file_not_found;
+  if (std::uint16_t error = platform::open_existing_file(name, handle)) return error;
+  std::int64_t length = platform::file_length(handle);
+  std::size_t count = length >= 0 ? std::min(static_cast<std::size_t>(length), most) : most;
+  std::uint16_t error = read_more(handle, bytes, count).error;
+  platform::close_file_handle(handle);
+  return error;
+}
+
+std::uint16_t write_whole_file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  platform::Handle handle = platform::no_handle;
+  if (std::uint16_t error = platform::open_for_writing(name, handle)) return error;
+  std::size_t done = 0;
+  std::uint16_t error = platform::empty_file(handle);
+  if (error == 0) error = platform::write_file(handle, bytes.data(), bytes.size(), done);
+  if (error == 0 && done < bytes.size()) error = exit_status::write_failed;
+  std::uint16_t closed = platform::close_file_handle(handle);
+  return error != 0 ? error : closed;
+}
+
 std::optional<Format> format_named(std::string_view name) {
   if (name == "text") return Format::text;
   if (name == "json") return Format::json;

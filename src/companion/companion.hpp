@@ -35,6 +35,12 @@ struct Read {
 // Appends up to `count` bytes to `bytes`, in as few reads as the input allows.
 Read read_more(platform::Handle handle, std::vector<std::uint8_t>& bytes, std::size_t count);
 
+// A whole file of at most `most` bytes into `bytes`: 0 or its I/O error number.
+std::uint16_t read_whole_file(const std::string& name, std::vector<std::uint8_t>& bytes,
+                              std::size_t most);
+// A file made to hold exactly `bytes`: 0 or its I/O error number.
+std::uint16_t write_whole_file(const std::string& name, const std::vector<std::uint8_t>& bytes);
+
 // How a companion reports: the console lines of old, or one JSON document.
 enum class Format { text, json };
 // "text" or "json"; nullopt for anything else.

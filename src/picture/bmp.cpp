@@ -137,6 +137,7 @@ Shape shape(const Bytes& start) {
   shape.width = static_cast<int>(std::clamp<std::int64_t>(header.width, 0, largest_side + 1));
   shape.height = static_cast<int>(std::clamp<std::int64_t>(
       header.height < 0 ? -header.height : header.height, 0, largest_side + 1));
+  shape.depth = static_cast<int>(header.bits);
   shape.refusal = refusal(header);
   return shape;
 }
@@ -156,6 +157,42 @@ std::string decode(const Bytes& bytes, Picture& picture) {
   else
     decode_colours(bytes, header, rows, picture);
   return "";
+}
+
+std::optional<Bytes> with_entries_moved(const Bytes& file,
+                                        const std::vector<std::pair<int, int>>& moves) {
+  Picture read;
+  if (!recognise(file) || !decode(file, read).empty() || read.bits == 0) return std::nullopt;
+  std::vector<int> order(std::size_t{1} << read.bits);  // the old index at each place
+  for (std::size_t place = 0; place < order.size(); ++place) order[place] = static_cast<int>(place);
+  for (const auto& [from, to] : moves) {
+    auto at = std::find(order.begin(), order.end(), from);
+    if (at == order.end() || to < 0 || static_cast<std::size_t>(to) >= order.size())
+      return std::nullopt;
+    std::swap(*at, order[static_cast<std::size_t>(to)]);
+  }
+  std::vector<int> new_index(order.size());
+  for (std::size_t place = 0; place < order.size(); ++place)
+    new_index[static_cast<std::size_t>(order[place])] = static_cast<int>(place);
+  Header header = header_of(file);
+  Bytes copy = file;
+  for (std::size_t place = 0; place < order.size(); ++place) {
+    std::size_t from = static_cast<std::size_t>(14 + header.info_size + 4 * order[place]);
+    std::size_t to = static_cast<std::size_t>(14 + header.info_size) + 4 * place;
+    if (static_cast<std::int64_t>(std::max(from, to)) + 4 <= header.data_offset)
+      std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(from), 4,
+                  copy.begin() + static_cast<std::ptrdiff_t>(to));
+  }
+  Rows rows{header.data_offset, row_stride(header.width, header.bits), read.height,
+            header.height < 0};
+  for (int y = 0; y < read.height; ++y)
+    for (int x = 0; x < read.width; ++x) {
+      int old = read.indices[static_cast<std::size_t>(y) * static_cast<std::size_t>(read.width) +
+                             static_cast<std::size_t>(x)];
+      set_index_in_row(copy.data() + rows.at(y), x, read.bits,
+                       new_index[static_cast<std::size_t>(old)]);
+    }
+  return copy;
 }
 
 }  // namespace picture::bmp

@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace picture {
@@ -47,6 +49,7 @@ inline std::uint32_t colour_at(const Picture& picture, int x, int y) {
 struct Shape {
   std::string_view format;  // empty: no format of the table
   int width = 0, height = 0;
+  int depth = 0;        // the bits a pixel a BMP stores, as its header says
   std::string refusal;  // empty when it can be read
 };
 
@@ -86,6 +89,18 @@ inline int index_in_row(const std::uint8_t* row, std::int64_t x, int bits) {
   int shift = 8 - bits - static_cast<int>(x * bits % 8);
   return row[x * bits / 8] >> shift & ((1 << bits) - 1);
 }
+// Sets pixel `x` of a stored row to palette index `index`.
+inline void set_index_in_row(std::uint8_t* row, std::int64_t x, int bits, int index) {
+  int shift = 8 - bits - static_cast<int>(x * bits % 8);
+  auto mask = static_cast<std::uint8_t>(((1 << bits) - 1) << shift);
+  std::uint8_t& byte = row[x * bits / 8];
+  byte = static_cast<std::uint8_t>((byte & ~mask) | (index << shift & mask));
+}
+// A copy of an indexed BMP with palette entries moved: each (from, to), in
+// order, swaps the two entries' colours and their pixels, as the checker's
+// fix says. Nullopt for a file that is no whole indexed BMP.
+std::optional<Bytes> with_entries_moved(const Bytes& file,
+                                        const std::vector<std::pair<int, int>>& moves);
 // The bytes of a stored row of `width` pixels, padded to four.
 inline std::int64_t row_stride(std::int64_t width, std::int64_t bits) {
   return (width * bits + 31) / 32 * 4;

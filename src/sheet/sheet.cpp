@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "c64/arguments.hpp"
+#include "c64/matcher.hpp"
 #include "c64/palettes.hpp"
 #include "sprite/sprite.hpp"
 
@@ -35,59 +36,6 @@ std::string hex_colour(std::uint32_t rgb) {
   char text[8] = "#000000";
   for (int i = 0; i < 6; ++i) text[6 - i] = "0123456789ABCDEF"[rgb >> (4 * i) & 15];
   return text;
-}
-
-// The picture's colours as C64 colour numbers: by the one published palette
-// that holds them all, else each by its nearest published colour within the
-// tolerance; -1 for a colour of none.
-struct Matcher {
-  const c64::Palette* palette = nullptr;
-  std::uint32_t last = transparent;  // never a colour asked for
-  int last_number = -1;
-  std::unordered_map<std::uint32_t, int> known;
-
-  int number(std::uint32_t rgb) {
-    if (rgb == last) return last_number;
-    auto found = known.find(rgb);
-    int result = found != known.end() ? found->second : match(rgb);
-    if (found == known.end() && known.size() < (1 << 16)) known.emplace(rgb, result);
-    last = rgb;
-    last_number = result;
-    return result;
-  }
-
-  int match(std::uint32_t rgb) const {
-    if (palette != nullptr) return c64::colour_in(*palette, rgb).value_or(-1);
-    int best = -1, best_distance = 0;
-    for (const c64::Palette& each : c64::palettes)
-      for (int n = 0; n < 16; ++n) {
-        std::uint32_t published = each.rgb[static_cast<std::size_t>(n)];
-        if (!c64::within_tolerance(rgb, published)) continue;
-        int distance = 0;
-        for (int shift : {16, 8, 0}) {
-          int d = static_cast<int>(rgb >> shift & 255) - static_cast<int>(published >> shift & 255);
-          distance += d * d;
-        }
-        if (best < 0 || distance < best_distance) best = n, best_distance = distance;
-      }
-    return best;
-  }
-};
-
-// The matcher for a picture's distinct colours: by the first published
-// palette that holds them all (a picture of more than a few thousand is no
-// C64 picture, and is matched colour by colour).
-Matcher matcher_for(const std::unordered_set<std::uint32_t>& colours) {
-  Matcher matcher;
-  if (colours.size() > 4096) return matcher;
-  for (const c64::Palette& palette : c64::palettes)
-    if (std::all_of(colours.begin(), colours.end(), [&palette](std::uint32_t rgb) {
-          return c64::colour_in(palette, rgb).has_value();
-        })) {
-      matcher.palette = &palette;
-      break;
-    }
-  return matcher;
 }
 
 // The colours of a cell, row by row, read once; the distinct ones gathered.
@@ -141,7 +89,7 @@ int colour_code(const Plan& way, Cell& cell, int number, int x, int y) {
 // The C64 colour of each pixel of a cell, -1 for none, and the sprite's own
 // colour: the most common of the others.
 std::vector<int> cell_colours(const std::vector<std::uint32_t>& colours, const Grid& grid,
-                              const Plan& way, Matcher& matcher, Cell& cell) {
+                              const Plan& way, c64::Matcher& matcher, Cell& cell) {
   std::vector<int> numbers;
   numbers.reserve(colours.size());
   int others[16] = {};
@@ -160,7 +108,7 @@ std::vector<int> cell_colours(const std::vector<std::uint32_t>& colours, const G
 }
 
 void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, int index,
-                   const Plan& way, Matcher& matcher, Cell& cell) {
+                   const Plan& way, c64::Matcher& matcher, Cell& cell) {
   std::vector<int> numbers = cell_colours(colours, grid, way, matcher, cell);
   for (int y = 0; y < grid.cell_height; ++y) {
     for (int x = 0; x < grid.cell_width; ++x) {
@@ -333,7 +281,7 @@ Conversion convert_frames(const Picture& picture, const Plan& plan) {
   std::unordered_set<std::uint32_t> distinct;
   if (plan.by_colour)
     for (int index : cells) colours[index] = read_cell(picture, plan.grid, index, distinct);
-  Matcher matcher = matcher_for(distinct);
+  c64::Matcher matcher = c64::matcher_for(distinct);
   std::map<int, Frame> made;
   for (int index : cells) {
     Cell cell;
@@ -353,26 +301,12 @@ Conversion convert_frames(const Picture& picture, const Plan& plan) {
 }
 
 std::string colour_census(const Picture& picture) {
-  Grid whole{1, 1, picture.width, picture.height, 0, 0, picture.width, picture.height};
-  std::unordered_set<std::uint32_t> distinct;
-  read_cell(picture, whole, 0, distinct);
-  Matcher matcher = matcher_for(distinct);
-  std::map<int, std::int64_t> counts;  // colour number (-1 none, -2 transparent): pixels
-  for (int y = 0; y < picture.height; ++y)
-    for (int x = 0; x < picture.width; ++x) {
-      std::uint32_t rgb = colour_at(picture, x, y);
-      ++counts[rgb == transparent ? -2 : matcher.number(rgb)];
-    }
-  std::vector<int> by_count;  // the colours, the most pixels first
-  for (const auto& [number, count] : counts) by_count.push_back(number);
-  std::stable_sort(by_count.begin(), by_count.end(),
-                   [&counts](int one, int other) { return counts[one] > counts[other]; });
   std::string text;
-  for (int number : by_count) {
-    std::string what = number == -2   ? "transparent (the background)"
-                       : number == -1 ? "in no C64 palette"
-                                      : name_of(number) + " (" + std::to_string(number) + ")";
-    text += (text.empty() ? "" : ", ") + what + " " + plural(counts[number], "pixel", "pixels");
+  for (const auto& [number, count] : c64::census(picture)) {
+    std::string what = number == c64::census_transparent ? "transparent (the background)"
+                       : number < 0                      ? "in no C64 palette"
+                                    : name_of(number) + " (" + std::to_string(number) + ")";
+    text += (text.empty() ? "" : ", ") + what + " " + plural(count, "pixel", "pixels");
   }
   return text;
 }

@@ -1,23 +1,29 @@
 // The page's view of a sheet: quorvel-sheet's options as inputs, every cell's
 // sprite as a C64 shows it with its findings, the chosen frames one after
 // another, the blocks and the labels to download, and the command line. The
-// worker runs quorvel-sheet itself; nothing here converts.
-'use strict';
+// worker runs quorvel-sheet itself, and what it did comes from its JSON
+// document; nothing here converts.
+import { ask, setRunning } from './channel.mjs';
+import { chosenName, offerDownload, paintSprite, setRegister } from './draw.mjs';
+import { censusPresets, commandLine, grouped, noAddress, sheetWords } from './logic.mjs';
+import { $, largePicture, state } from './state.mjs';
+
+// What the sheet's view asks of the page's: filled by page.mjs.
+export const sheetHooks = { changed: () => {}, showMapping: () => {} };
 
 const sheetIds = ['cell', 'origin', 'spacing', 'frames', 'mode', 'way', 'codes', 'sheet-address', 'frame-rate'];
 // Cells shown at most: a sheet of thousands lists the first ones.
 const mostCells = 64;
 const reducedMotion = matchMedia('(prefers-reduced-motion: reduce)');
-let sheetShown = null;  // the sheet run on screen: its inputs, its blocks, its frames
 let animation = { timer: 0, frame: 0, paused: reducedMotion.matches };
 
-function byColour() {
+export function byColour() {
   return $('way').value === 'colour';
 }
 
 // The codes are an input of the sheet by palette index only.
-function showColourWay() {
-  $('codes').closest('.field').hidden = !sheetView || byColour();
+export function showColourWay() {
+  $('codes').closest('.field').hidden = !state.sheetView || byColour();
 }
 
 function sheetOptions() {
@@ -32,60 +38,62 @@ function sheetOptions() {
 
 // A register's C64 colour as quorvel-sheet takes its name: "light-blue".
 function colourName(id) {
-  return c64Colours[$(id).value][0].replace(/ /g, '-');
+  return chosenName(id).replace(/ /g, '-');
 }
 
 // The names of what quorvel-sheet writes for this picture.
 function sheetNames() {
-  const base = bitmap.name.replace(/\.[^.]*$/, '') || 'sheet';
+  const base = state.picture.name.replace(/\.[^.]*$/, '') || 'sheet';
   const blocks = base + (noAddress($('sheet-address').value) ? '.spr' : '.prg');
-  return { blocks: blocks === bitmap.name ? base + '-sprites.spr' : blocks, labels: base + '.inc' };
+  return { blocks: blocks === state.picture.name ? base + '-sprites.spr' : blocks, labels: base + '.inc' };
 }
 
-function showSheetCommand() {
-  if (!bitmap) return;
+export function showSheetCommand() {
+  if (!state.picture) return;
   const { blocks, labels } = sheetNames();
-  const words = QuorvelLogic.sheetWords(sheetOptions());
-  $('sheet-command-line').textContent = commandLine('quorvel-sheet', [...words, '--labels', labels, bitmap.name, blocks]);
+  const words = sheetWords(sheetOptions());
+  $('sheet-command-line').textContent =
+    commandLine('quorvel-sheet', [...words, '--labels', labels, state.picture.name, blocks]);
 }
 
 // The registers, and the way of giving colours, for the picture just read.
-function presetSheet() {
-  const colours = !bitmap.header || !bitmap.header.indexed;
+export function presetSheet() {
+  const { facts } = state.picture;
+  const colours = !facts.bits;  // read by its colours: no palette indices
   $('way').value = colours ? 'colour' : 'index';
   $('way').querySelector('option[value=index]').disabled = colours;
-  $('mode').value = bitmap.header && bitmap.header.bits === 1 ? 'hires' : 'multicolour';
+  $('mode').value = facts.bits === 1 ? 'hires' : 'multicolour';
   showColourWay();
-  const presets = QuorvelLogic.censusPresets(QuorvelLogic.parseCensus(bitmap.census || ''));
+  const presets = censusPresets(facts.census || []);
   for (const [id, number] of Object.entries(presets)) setRegister(id, number);
-  showMapping();
+  sheetHooks.showMapping();
 }
 
 // Runs quorvel-sheet as the inputs say, for the download; then, for the view
 // of every cell, over all cells, and where some cells have findings over the
 // others, so that their sprites show too.
-function startSheetRun(explicit, started) {
+export function startSheetRun(explicit, started) {
   clearSheet();
-  const run = { explicit, started, large: bitmap.size > largeBitmap, options: sheetOptions(), ...sheetNames() };
+  const run = { explicit, started, large: state.picture.size > largePicture, options: sheetOptions(), ...sheetNames() };
   setRunning(run);
   $('progress').textContent = 'Converting…';
-  const words = QuorvelLogic.sheetWords(run.options);
+  const words = sheetWords(run.options);
   // The cells shown: the first 64 at most.
-  const allCells = QuorvelLogic.sheetWords({ ...run.options, frames: `0-${Math.max(0, Math.min(cellCount(), mostCells) - 1)}` });
+  const allCells = sheetWords({ ...run.options, frames: `0-${Math.max(0, Math.min(cellCount(), mostCells) - 1)}` });
   const grid = { words: allCells, outname: 'cells.spr', labels: 'cells.inc' };
   const runs = [{ words, outname: run.blocks, labels: run.labels }];
   if (run.options.frames !== '' || cellCount() > mostCells) runs.push(grid);
-  run.id = ask({ type: 'sheet', name: bitmap.name, runs }, (message) => {
-    if (running !== run) return;
+  run.id = ask({ type: 'sheet', name: state.picture.name, runs }, (message) => {
+    if (state.running !== run) return;
     if (message.type === 'failure') return sheetFailed(message);
     const [chosen, all = chosen] = message.runs;  // with all frames, the grid's run is the user's
     run.chosen = chosen;
-    run.cellFindings = QuorvelLogic.sheetFindings(all.console, bitmap.name);
+    run.cellFindings = all.report.findings;
     const clean = cleanCells(all, run.cellFindings);
     if (all.status === 0 || clean.length === 0) return sheetFinished(run, all, null);
     const again = { ...grid, words: [...grid.words, '--frames', clean.join(',')] };
-    run.id = ask({ type: 'sheet', name: bitmap.name, runs: [again] }, (second) => {
-      if (running !== run) return;
+    run.id = ask({ type: 'sheet', name: state.picture.name, runs: [again] }, (second) => {
+      if (state.running !== run) return;
       if (second.type === 'failure') return sheetFailed(second);
       sheetFinished(run, second.runs[0], clean);
     });
@@ -110,13 +118,14 @@ function cellCount() {
   const [x, y] = pair($('origin').value, ',', [0, 0]);
   const [gapX, gapY] = pair($('spacing').value, ',', [0, 0]);
   const whole = (length, origin, cell, gap) => length - origin < cell ? 0 : Math.floor((length - origin - cell) / (cell + gap)) + 1;
-  const columns = whole(bitmap.shape.width, x, width, gapX);
-  return columns === 0 ? 0 : columns * whole(bitmap.shape.height, y, height, gapY);
+  const { facts } = state.picture;
+  const columns = whole(facts.width, x, width, gapX);
+  return columns === 0 ? 0 : columns * whole(facts.height, y, height, gapY);
 }
 
-// Each frame's own colour, by C64 colour (by palette index the labels give none).
-function frameColours(labels) {
-  return byColour() && labels ? QuorvelLogic.frameColours(new TextDecoder().decode(labels)) : [];
+// Each frame's own colour, by C64 colour (by palette index quorvel-sheet gives none).
+function frameColours(report) {
+  return (report.frames || []).map(({ colour }) => (colour === null ? undefined : colour));
 }
 
 function sheetFailed(message) {
@@ -128,7 +137,7 @@ function sheetFailed(message) {
 // cells in `only`.
 function sheetFinished(run, grid, only) {
   setRunning(null);
-  const colours = frameColours(grid.labels);
+  const colours = frameColours(grid.report);
   const sprites = new Map();
   const cells = only || Array.from({ length: Math.min(cellCount(), mostCells) }, (_, cell) => cell);
   const start = grid.output && grid.output.length % 64 === 2 ? 2 : 0;  // after a load address
@@ -136,14 +145,14 @@ function sheetFinished(run, grid, only) {
     if (grid.output && cell < mostCells)
       sprites.set(cell, { bytes: grid.output.subarray(start + 64 * n, start + 64 * n + 63), colour: colours[n] });
   });
-  sheetShown = { ...run, sprites, count: cellCount() };
+  state.sheetShown = { ...run, sprites, count: cellCount() };
   showSheet();
   $('progress').textContent = `Done in ${Math.round(performance.now() - run.started)} ms.`;
   if (run.explicit) $('sheet').focus();
 }
 
 function showSheet() {
-  const { chosen } = sheetShown;
+  const { chosen } = state.sheetShown;
   const written = chosen.status === 0;
   const frames = written ? chosen.output.length / 64 | 0 : 0;
   const meanings = {
@@ -153,7 +162,11 @@ function showSheet() {
   };
   $('sheet-status').textContent = `Exit status ${chosen.status}: ${meanings[chosen.status] || 'see below'}.`;
   $('sheet-status').className = written ? 'done' : 'failed';
-  $('sheet-console').textContent = chosen.console + chosen.error;
+  // What quorvel-sheet said: its findings' lines, made from its report, and its refusal.
+  const { report } = chosen;
+  $('sheet-console').textContent =
+    report.findings.map(({ severity, message }) => `${report.file}: ${severity}: ${message}\n`).join('') + chosen.error;
+  $('sheet-console').hidden = $('sheet-console-heading').hidden = $('sheet-console').textContent === '';
   offerSheetDownloads(chosen);
   drawCells();
   startAnimation();
@@ -161,8 +174,8 @@ function showSheet() {
 
 function offerSheetDownloads(chosen) {
   const written = chosen.status === 0;
-  for (const [id, bytes, name, type] of [['sheet-download', chosen.output, sheetShown.blocks, 'application/octet-stream'],
-                                         ['labels-download', chosen.labels, sheetShown.labels, 'text/plain']]) {
+  for (const [id, bytes, name, type] of [['sheet-download', chosen.output, state.sheetShown.blocks, 'application/octet-stream'],
+                                         ['labels-download', chosen.labels, state.sheetShown.labels, 'text/plain']]) {
     const link = $(id);
     link.hidden = !written || !bytes;
     if (link.hidden) continue;
@@ -182,20 +195,20 @@ function spriteColours(own, hires) {
 // Every cell (up to the first 64): its sprite as a C64 shows it, or why it
 // has none; sixteen a frame, so that a large sheet never holds the page up.
 let cellsDrawn = 0;
-function drawCells() {
+export function drawCells() {
   const list = $('cells');
   list.replaceChildren();
   const drawing = ++cellsDrawn;
-  if (!sheetShown) return;
-  const shown = Math.min(sheetShown.count, mostCells);
+  if (!state.sheetShown) return;
+  const shown = Math.min(state.sheetShown.count, mostCells);
   const draw = (from) => {
-    if (drawing !== cellsDrawn || !sheetShown) return;  // drawn anew, or cleared, since
+    if (drawing !== cellsDrawn || !state.sheetShown) return;  // drawn anew, or cleared, since
     for (let cell = from; cell < Math.min(from + 16, shown); ++cell) list.append(cellItem(cell));
     if (from + 16 < shown) requestAnimationFrame(() => draw(from + 16));
   };
   draw(0);
-  $('cells-more').hidden = sheetShown.count <= mostCells;
-  $('cells-more').textContent = `and ${grouped(sheetShown.count - shown)} more cells, not shown here`;
+  $('cells-more').hidden = state.sheetShown.count <= mostCells;
+  $('cells-more').textContent = `and ${grouped(state.sheetShown.count - shown)} more cells, not shown here`;
 }
 
 function cellItem(cell) {
@@ -205,7 +218,7 @@ function cellItem(cell) {
   caption.className = 'cell-name';
   caption.textContent = `Cell ${cell}`;
   item.append(caption);
-  const sprite = sheetShown.sprites.get(cell);
+  const sprite = state.sheetShown.sprites.get(cell);
   if (sprite) {
     const canvas = document.createElement('canvas');
     canvas.width = 24;
@@ -215,13 +228,13 @@ function cellItem(cell) {
     paintSprite(canvas, sprite.bytes, hires, spriteColours(sprite.colour, hires));
     item.append(canvas);
   }
-  const found = sheetShown.cellFindings.filter((finding) => finding.cell === cell);
+  const found = state.sheetShown.cellFindings.filter((finding) => finding.cell === cell);
   if (found.length) {
     const notes = document.createElement('ul');
     notes.className = 'cell-findings';
-    for (const { x, y, message } of found) {
+    for (const { message } of found) {
       const note = document.createElement('li');
-      note.textContent = `Pixel ${x}, ${y}: ${message}.`;
+      note.textContent = `${message.charAt(0).toUpperCase()}${message.slice(1)}.`;
       notes.append(note);
     }
     item.append(notes);
@@ -233,7 +246,7 @@ function cellItem(cell) {
 // reduced motion, until Play is pressed.
 function startAnimation() {
   clearInterval(animation.timer);
-  const { chosen } = sheetShown || {};
+  const { chosen } = state.sheetShown || {};
   const canvas = $('animation');
   const written = chosen && chosen.status === 0 && chosen.output;
   canvas.hidden = $('pause').hidden = !written;
@@ -241,7 +254,7 @@ function startAnimation() {
   if (!written) return;
   const start = noAddress($('sheet-address').value) ? 0 : 2;
   const frames = (chosen.output.length - start) / 64 | 0;
-  const colours = frameColours(chosen.labels);
+  const colours = frameColours(chosen.report);
   const hires = $('mode').value === 'hires';
   const show = () => {
     const n = animation.frame % frames;
@@ -260,14 +273,15 @@ function togglePause() {
   startAnimation();
 }
 
-function clearSheet() {
+export function clearSheet() {
   clearInterval(animation.timer);
   ++cellsDrawn;
-  sheetShown = null;
+  state.sheetShown = null;
   $('cells').replaceChildren();
   $('cells-more').hidden = true;
   $('sheet-status').textContent = '';
   $('sheet-console').textContent = '';
+  $('sheet-console').hidden = $('sheet-console-heading').hidden = true;
   $('sheet-download').hidden = $('labels-download').hidden = true;
   $('animation').hidden = $('pause').hidden = true;
 }
@@ -275,13 +289,13 @@ function clearSheet() {
 sheetIds.filter((id) => id !== 'frame-rate').forEach((id) => $(id).addEventListener('input', () => {
   if (id === 'way') {
     showColourWay();
-    showMapping();
+    sheetHooks.showMapping();
   }
-  changed();
+  sheetHooks.changed();
 }));
-$('frame-rate').addEventListener('input', () => sheetShown && startAnimation());
+$('frame-rate').addEventListener('input', () => state.sheetShown && startAnimation());
 $('pause').addEventListener('click', togglePause);
 reducedMotion.addEventListener('change', () => {
   animation.paused = reducedMotion.matches;
-  if (sheetShown) startAnimation();
+  if (state.sheetShown) startAnimation();
 });

@@ -1,0 +1,71 @@
+// Matches a picture's colours to the C64's, and counts a picture by them.
+#include "c64/matcher.hpp"
+
+#include <algorithm>
+#include <map>
+
+namespace c64 {
+
+int Matcher::number(std::uint32_t rgb) {
+  if (rgb == last) return last_number;
+  auto found = known.find(rgb);
+  int result = found != known.end() ? found->second : match(rgb);
+  if (found == known.end() && known.size() < (1 << 16)) known.emplace(rgb, result);
+  last = rgb;
+  last_number = result;
+  return result;
+}
+
+int Matcher::match(std::uint32_t rgb) const {
+  if (palette != nullptr) return colour_in(*palette, rgb).value_or(-1);
+  int best = -1, best_distance = 0;
+  for (const Palette& each : palettes)
+    for (int n = 0; n < 16; ++n) {
+      std::uint32_t published = each.rgb[static_cast<std::size_t>(n)];
+      if (!within_tolerance(rgb, published)) continue;
+      int distance = 0;
+      for (int shift : {16, 8, 0}) {
+        int d = static_cast<int>(rgb >> shift & 255) - static_cast<int>(published >> shift & 255);
+        distance += d * d;
+      }
+      if (best < 0 || distance < best_distance) best = n, best_distance = distance;
+    }
+  return best;
+}
+
+Matcher matcher_for(const std::unordered_set<std::uint32_t>& colours) {
+  Matcher matcher;
+  if (colours.size() > 4096) return matcher;
+  for (const Palette& palette : palettes)
+    if (std::all_of(colours.begin(), colours.end(), [&palette](std::uint32_t rgb) {
+          return colour_in(palette, rgb).has_value();
+        })) {
+      matcher.palette = &palette;
+      break;
+    }
+  return matcher;
+}
+
+std::vector<std::pair<int, std::int64_t>> census(const picture::Picture& picture) {
+  std::unordered_set<std::uint32_t> distinct;
+  std::uint32_t last = picture::transparent;
+  for (int y = 0; y < picture.height && distinct.size() <= 4096; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      std::uint32_t rgb = picture::colour_at(picture, x, y);
+      if (rgb != last && rgb != picture::transparent) distinct.insert(rgb);
+      last = rgb;
+    }
+  Matcher matcher = matcher_for(distinct);
+  std::map<int, std::int64_t> counts;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      std::uint32_t rgb = picture::colour_at(picture, x, y);
+      ++counts[rgb == picture::transparent ? census_transparent : matcher.number(rgb)];
+    }
+  std::vector<std::pair<int, std::int64_t>> by_count(counts.begin(), counts.end());
+  std::stable_sort(by_count.begin(), by_count.end(),
+                   [](const auto& one, const auto& other) { return one.second > other.second; });
+  return by_count;
+}
+
+}  // namespace c64

@@ -1,0 +1,37 @@
+// Which C64 colour a picture's colour is: by the first published palette that
+// holds all of a picture's colours, else each by its nearest published colour
+// within the tolerance. quorvel-sheet, the page and the census read it.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "c64/palettes.hpp"
+#include "picture/picture.hpp"
+
+namespace c64 {
+
+struct Matcher {
+  const Palette* palette = nullptr;           // the palette that holds them all, if any
+  std::uint32_t last = picture::transparent;  // never a colour asked for
+  int last_number = -1;
+  std::unordered_map<std::uint32_t, int> known;
+
+  // The colour number of 0xRRGGBB; -1 for a colour of no palette.
+  int number(std::uint32_t rgb);
+  int match(std::uint32_t rgb) const;
+};
+
+// The matcher for a picture's distinct colours (more than 4096 are no C64
+// picture's: each is matched by itself).
+Matcher matcher_for(const std::unordered_set<std::uint32_t>& colours);
+
+// A picture's pixels by C64 colour, the most first: colour number (-1 for
+// none, `census_transparent` for transparent pixels) and pixels.
+inline constexpr int census_transparent = -2;
+std::vector<std::pair<int, std::int64_t>> census(const picture::Picture& picture);
+
+}  // namespace c64
