@@ -7,6 +7,7 @@
 #include "bmp_writer.hpp"
 #include "c64/palettes.hpp"
 #include "check/checks.hpp"
+#include "support/json_reader.hpp"
 
 namespace {
 
@@ -99,12 +100,20 @@ check::Arguments arguments(std::string startaddress, std::string zero_byte,
 
 const check::Arguments standard = arguments("2000", "1", {"0", "1", "2", "3"});
 
-// Every finding about the picture and the arguments, one "kind: message" a line.
+// Every finding about the picture and the arguments, one "kind: message" a
+// line; and the JSON document of the same findings must be valid and say the same.
 std::string all_messages(const check::Bitmap& bitmap, const check::Arguments& given) {
   constexpr const char* kinds[] = {"error: ", "warning: ", "note: "};
-  std::string text;
-  for (const check::Finding& finding : check::check_bitmap(bitmap, &given))
+  std::string text, lines;
+  int status = 0;
+  std::vector<check::Finding> findings = check::check_bitmap(bitmap, &given);
+  for (const check::Finding& finding : findings) {
     text += kinds[finding.severity] + finding.message + "\n";
+    lines += "in.bmp: " + std::string(kinds[finding.severity]) + finding.message + "\n";
+    if (finding.severity != check::Finding::note) status = 1;
+  }
+  std::string json = companion::json_document(status, "in.bmp", check::records(findings), "");
+  EXPECT_EQ(testing_support::json_disagreement(json, status, lines, "", status, "in.bmp"), "");
   return text;
 }
 

@@ -673,6 +673,35 @@ std::string sprite_made(const Bitmap& bitmap) {
   return picture.multicolour() ? "multicolour" : "hires";
 }
 
+namespace {
+
+// The fix as data: the arguments to give instead, and the palette moves.
+std::string fix_json(const std::optional<Fix>& fix) {
+  if (!fix) return "null";
+  auto text_or_null = [](const std::optional<std::string>& text) {
+    return text ? companion::json_text(*text) : std::string("null");
+  };
+  std::string colours, moves;
+  for (const std::optional<std::string>& colour : fix->colours)
+    colours += (colours.empty() ? "" : ", ") + text_or_null(colour);
+  for (const auto& [from, to] : fix->moves)
+    moves += (moves.empty() ? "[" : ", [") + std::to_string(from) + ", " + std::to_string(to) + "]";
+  return "{\"startaddress\": " + text_or_null(fix->startaddress) +
+         ", \"add_zero_byte\": " + text_or_null(fix->add_zero_byte) + ", \"colours\": [" + colours +
+         "], \"moves\": [" + moves + "]}";
+}
+
+}  // namespace
+
+std::vector<companion::Finding> records(const std::vector<Finding>& findings) {
+  constexpr const char* severities[] = {"error", "warning", "note"};
+  std::vector<companion::Finding> made;
+  for (const Finding& finding : findings)
+    made.push_back({severities[finding.severity], finding.kind, finding.message, std::nullopt,
+                    finding.x, finding.y, fix_json(finding.fix)});
+  return made;
+}
+
 std::vector<Finding> check_bitmap(const Bitmap& bitmap, const Arguments* given) {
   Picture picture{bitmap};
   std::vector<Finding> findings = check_picture(picture, given);

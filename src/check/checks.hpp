@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "companion/companion.hpp"
+
 namespace check {
 
 // A fix that needs no judgement: arguments to give instead, and palette
@@ -61,6 +63,9 @@ Span pixel_span(const std::vector<std::uint8_t>& head);
 // Every finding about the picture and, when given, the arguments; without
 // them the picture is checked for the usual colour arguments 0 1 2 3.
 std::vector<Finding> check_bitmap(const Bitmap& bitmap, const Arguments* given);
+
+// The findings as the records both report forms are made of.
+std::vector<companion::Finding> records(const std::vector<Finding>& findings);
 
 // The sprite the converter makes of the bitmap: "hires", "multicolour", or
 // "" where it refuses it.

@@ -115,31 +115,6 @@ std::uint16_t read_input(const std::string& name, check::Bitmap& bitmap) {
   return error;
 }
 
-// The fix as data: the arguments to give instead, and the palette moves.
-std::string fix_json(const std::optional<check::Fix>& fix) {
-  if (!fix) return "null";
-  auto text_or_null = [](const std::optional<std::string>& text) {
-    return text ? companion::json_text(*text) : std::string("null");
-  };
-  std::string colours, moves;
-  for (const std::optional<std::string>& colour : fix->colours)
-    colours += (colours.empty() ? "" : ", ") + text_or_null(colour);
-  for (const auto& [from, to] : fix->moves)
-    moves += (moves.empty() ? "[" : ", [") + std::to_string(from) + ", " + std::to_string(to) + "]";
-  return "{\"startaddress\": " + text_or_null(fix->startaddress) +
-         ", \"add_zero_byte\": " + text_or_null(fix->add_zero_byte) + ", \"colours\": [" + colours +
-         "], \"moves\": [" + moves + "]}";
-}
-
-std::vector<companion::Finding> records(const std::vector<check::Finding>& findings) {
-  constexpr const char* severities[] = {"error", "warning", "note"};
-  std::vector<companion::Finding> made;
-  for (const check::Finding& finding : findings)
-    made.push_back({severities[finding.severity], finding.kind, finding.message, std::nullopt,
-                    finding.x, finding.y, fix_json(finding.fix)});
-  return made;
-}
-
 // The findings on standard output, as console lines or one JSON document; a
 // refusal on standard error in both forms.
 int report(const std::string& shown, const std::vector<companion::Finding>& findings,
@@ -178,9 +153,9 @@ int check_file(const std::vector<std::string>& arguments, companion::Format form
              platform::console_text(arguments[4]),
              {platform::console_text(arguments[5]), platform::console_text(arguments[6]),
               platform::console_text(arguments[7]), platform::console_text(arguments[8])}};
-  return report(shown,
-                records(check::check_bitmap(bitmap, arguments.size() == 9 ? &given : nullptr)), "",
-                format, check::sprite_made(bitmap));
+  return report(
+      shown, check::records(check::check_bitmap(bitmap, arguments.size() == 9 ? &given : nullptr)),
+      "", format, check::sprite_made(bitmap));
 }
 
 // "--format json" or "--format=json" before the bitmap, taken off the arguments.
