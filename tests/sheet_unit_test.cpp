@@ -53,6 +53,10 @@ TEST(SheetOptions, WhatIsWrongIsSaid) {
     std::string problem;
   } cases[] = {
       {{"in.bmp"}, "give a picture and an output name (quorvel-sheet --help)"},
+      {{"--format", "json", "a", "-"},
+       "--format json writes its document to standard output: give a file's name for the "
+       "blocks and the labels, not -"},
+      {{"--format", "xml", "a", "b"}, "--format takes text or json"},
       {{"a", "b", "c"}, "give a picture and an output name (quorvel-sheet --help)"},
       {{"--cell", "23x21", "a", "b"}, "--cell 23x21 is smaller than a sprite, 24x21"},
       {{"--cell", "24*21", "a", "b"}, "--cell takes WIDTHxHEIGHT, such as 24x21 or 32x32"},

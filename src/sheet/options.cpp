@@ -185,6 +185,10 @@ MaybeProblem options_problem(const Options& options) {
   if (by_colour && !options.background) return Problem{"colours by C64 colour need --background"};
   if (options.mode == Options::Mode::hires && (options.multicolour1 || options.multicolour2))
     return Problem{"a hires sprite has no multicolour registers: give --background alone"};
+  for (const std::string& name : {options.outname, options.labels})
+    if (options.format == companion::Format::json && name == "-")
+      return Problem{"--format json writes its document to standard output: give a file's name "
+                     "for the blocks and the labels, not -"};
   std::vector<int> given;
   for (const std::optional<int>& colour :
        {options.background, options.multicolour1, options.multicolour2})
