@@ -58,11 +58,6 @@ int refuse(const std::string& text) {
   return cannot;
 }
 
-std::uint16_t read_more(platform::Handle handle, std::vector<std::uint8_t>& bytes,
-                        std::size_t count) {
-  return companion::read_more(handle, bytes, count).error;
-}
-
 // What an existing file of this name reaches; no keys where there is none.
 platform::FileIdentity identity_of(const std::string& name) {
   platform::Handle handle = platform::no_handle;
@@ -86,13 +81,14 @@ companion::MaybeProblem read_picture(const std::string& name, picture::Picture& 
   std::size_t first = length >= 0
                           ? static_cast<std::size_t>(std::min<std::int64_t>(length, header_bytes))
                           : header_bytes;
-  if (error == 0) error = read_more(handle, bytes, first);
+  if (error == 0) error = companion::read_more(handle, bytes, first).error;
   picture::Shape shape;
   if (error == 0) shape = picture::picture_shape(bytes);
   std::size_t rest = most_bytes;
   if (length >= 0)
     rest = static_cast<std::size_t>(std::min<std::int64_t>(length, most_bytes)) - bytes.size();
-  if (error == 0 && shape.refusal.empty() && rest > 0) error = read_more(handle, bytes, rest);
+  if (error == 0 && shape.refusal.empty() && rest > 0)
+    error = companion::read_more(handle, bytes, rest).error;
   if (handle != platform::no_handle) platform::close_file_handle(handle);
   std::string cannot_read = "cannot read \"" + shown + "\": ";
   if (error != 0) return companion::Problem{cannot_read + cannot_reason(error)};

@@ -68,38 +68,38 @@ struct Cell {
   std::set<int> above_indices;
 };
 
-bool register_colour(const Plan& way, int number) {
-  return number == way.background ||
-         (!way.hires && (way.multicolour1 == number || way.multicolour2 == number));
+bool register_colour(const Plan& plan, int number) {
+  return number == plan.background ||
+         (!plan.hires && (plan.multicolour1 == number || plan.multicolour2 == number));
 }
 
 // A pixel's code by C64 colour; the sprite's own colour is the cell's most
 // common colour besides the registers', and any other is a finding.
-int colour_code(const Plan& way, Cell& cell, int number, int x, int y) {
-  if (number == way.background) return 0;
-  if (!way.hires && way.multicolour1 == number) return 1;
-  if (!way.hires && way.multicolour2 == number) return 3;
+int colour_code(const Plan& plan, Cell& cell, int number, int x, int y) {
+  if (number == plan.background) return 0;
+  if (!plan.hires && plan.multicolour1 == number) return 1;
+  if (!plan.hires && plan.multicolour2 == number) return 3;
   if (number != *cell.own) {
     if (cell.second.count == 0) cell.second_colour = number;
     cell.second.at(x, y);
   }
-  return way.hires ? 1 : 2;
+  return plan.hires ? 1 : 2;
 }
 
 // The C64 colour of each pixel of a cell, -1 for none, and the sprite's own
 // colour: the most common of the others.
 std::vector<int> cell_colours(const std::vector<std::uint32_t>& colours, const Grid& grid,
-                              const Plan& way, c64::Matcher& matcher, Cell& cell) {
+                              const Plan& plan, c64::Matcher& matcher, Cell& cell) {
   std::vector<int> numbers;
   numbers.reserve(colours.size());
   int others[16] = {};
   for (int y = 0; y < grid.cell_height; ++y)
     for (int x = 0; x < grid.cell_width; ++x) {
       std::uint32_t rgb = colours[static_cast<std::size_t>(y * grid.cell_width + x)];
-      int number = rgb == transparent ? way.background : matcher.number(rgb);
+      int number = rgb == transparent ? plan.background : matcher.number(rgb);
       numbers.push_back(number);
       if (number >= 0 && x < sprite_rule::width && y < sprite_rule::height &&
-          !register_colour(way, number))
+          !register_colour(plan, number))
         ++others[number];
     }
   for (int number = 0; number < 16; ++number)
@@ -108,8 +108,8 @@ std::vector<int> cell_colours(const std::vector<std::uint32_t>& colours, const G
 }
 
 void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, int index,
-                   const Plan& way, c64::Matcher& matcher, Cell& cell) {
-  std::vector<int> numbers = cell_colours(colours, grid, way, matcher, cell);
+                   const Plan& plan, c64::Matcher& matcher, Cell& cell) {
+  std::vector<int> numbers = cell_colours(colours, grid, plan, matcher, cell);
   for (int y = 0; y < grid.cell_height; ++y) {
     for (int x = 0; x < grid.cell_width; ++x) {
       int px = grid.left(index) + x, py = grid.top(index) + y;
@@ -121,17 +121,17 @@ void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, 
         continue;
       }
       if (x >= sprite_rule::width || y >= sprite_rule::height) {
-        if (number != way.background) cell.outside.at(px, py);
+        if (number != plan.background) cell.outside.at(px, py);
         continue;
       }
       int left = x % 2 == 1 ? numbers[static_cast<std::size_t>(y * grid.cell_width + x - 1)] : -1;
-      if (!way.hires && left >= 0 && left != number) cell.pairs.at(px - 1, py);
-      cell.pixels[y][x] = static_cast<std::uint8_t>(colour_code(way, cell, number, px, py));
+      if (!plan.hires && left >= 0 && left != number) cell.pairs.at(px - 1, py);
+      cell.pixels[y][x] = static_cast<std::uint8_t>(colour_code(plan, cell, number, px, py));
     }
   }
 }
 
-void cut_by_index(const Picture& picture, const Grid& grid, int index, const Plan& way,
+void cut_by_index(const Picture& picture, const Grid& grid, int index, const Plan& plan,
                   Cell& cell) {
   for (int y = 0; y < grid.cell_height; ++y) {
     for (int x = 0; x < grid.cell_width; ++x) {
@@ -140,12 +140,13 @@ void cut_by_index(const Picture& picture, const Grid& grid, int index, const Pla
           picture.indices[static_cast<std::size_t>(py) * static_cast<std::size_t>(picture.width) +
                           static_cast<std::size_t>(px)];
       if (x >= sprite_rule::width || y >= sprite_rule::height) {
-        bool drawn = way.hires ? ((pixel & 1) != 0) != (way.map[0] != 0) : way.map[pixel & 15] != 0;
+        bool drawn =
+            plan.hires ? ((pixel & 1) != 0) != (plan.map[0] != 0) : plan.map[pixel & 15] != 0;
         if (drawn) cell.outside.at(px, py);
         continue;
       }
       cell.pixels[y][x] = pixel;
-      if (way.hires) continue;
+      if (plan.hires) continue;
       if (pixel > 3) {
         cell.above.at(px, py);
         cell.above_indices.insert(pixel);
@@ -170,14 +171,14 @@ std::string list_of(const std::set<int>& indices) {
   return text;
 }
 
-void cell_findings(const Cell& cell, int index, const Plan& way, std::vector<Finding>& findings) {
+void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Finding>& findings) {
   report(findings, index, cell.no_colour, "no-c64-colour",
          "colour " + hex_colour(cell.strange) +
              " is in no published C64 palette (Pepto's, Colodore; each of red, green and blue "
              "within 10), " +
              plural(cell.no_colour.count, "pixel", "pixels") + ": draw with the C64's colours");
   std::string registers =
-      way.hires ? "the background" : "the background and the two multicolour registers";
+      plan.hires ? "the background" : "the background and the two multicolour registers";
   if (cell.own)
     report(findings, index, cell.second, "second-own-colour",
            name_of(cell.second_colour) + " is a second colour of the sprite's own, beside " +
@@ -190,7 +191,7 @@ void cell_findings(const Cell& cell, int index, const Plan& way, std::vector<Fin
          plural(cell.pairs.count, "pair", "pairs") +
              " of pixels differ (the first here); a multicolour sprite pixel is two pixels wide "
              "and the right-hand one counts: draw every sprite pixel two pixels wide" +
-             (way.by_colour ? ", or give --hires for a hires sprite" : ""));
+             (plan.by_colour ? ", or give --hires for a hires sprite" : ""));
   report(findings, index, cell.above, "index-above-3",
          "palette " + std::string(cell.above_indices.size() == 1 ? "index " : "indices ") +
              list_of(cell.above_indices) + (cell.above_indices.size() == 1 ? " is" : " are") +
