@@ -24,7 +24,8 @@ quorvel_program(quorvel src/driver/main.cpp)
 # libstb-dev: only its own folder is added, so that every build (cross,
 # static, MinGW, emscripten) takes it as it is.
 find_path(QUORVEL_STB_DIR stb_image.h PATHS /usr/include/stb NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-add_library(quorvel_shared STATIC src/c64/arguments.cpp src/c64/matcher.cpp src/companion/companion.cpp
+add_library(quorvel_shared STATIC src/c64/arguments.cpp src/c64/matcher.cpp src/c64/palette_files.cpp
+                                  src/companion/companion.cpp
                                   src/picture/picture.cpp src/picture/bmp.cpp src/picture/png.cpp)
 target_link_libraries(quorvel_shared PUBLIC quorvel_core)
 if(QUORVEL_STB_DIR)

@@ -24,8 +24,8 @@ struct Case {
   std::map<std::string, std::vector<std::string>> sections;
 };
 
-const std::vector<std::string> section_names = {"pixels",      "output", "stdout",
-                                                "stdout-crlf", "stderr", "labels"};
+const std::vector<std::string> section_names = {"pixels", "output", "stdout", "stdout-crlf",
+                                                "stderr", "labels", "file"};
 
 Case read_case(const std::string& path) {
   std::ifstream file(path);
@@ -128,6 +128,8 @@ TEST_P(Golden, GivesItsStatusConsoleAndFiles) {
   TempDir folder;
   std::string picture_name = c.values.count("name") ? c.values.at("name") : "picture.bmp";
   write_file(folder.file(picture_name), picture_of(c));
+  if (c.sections.count("file"))
+    write_file(folder.file(c.values.at("file-name")), joined(c.sections["file"], "\n"));
   std::vector<std::string> run_words = words(c.values.at("run"));
   RunResult run =
       run_program(std::vector<std::string>(run_words.begin() + 1, run_words.end()),

@@ -355,6 +355,40 @@ TEST(SheetProgram, FindingsAndRefusalsWriteNothing) {
   }
 }
 
+// The same sheet drawn in every published palette the programs know, as an
+// 8-bit BMP whose palette holds the C64's colours in reverse order, and as a
+// PNG: the colours decide, never the palette's order, and every palette gives
+// the very sprites.
+TEST(SheetProgram, EveryPaletteInAnyOrderGivesTheSameSprites) {
+  for (const c64::Palette& palette : c64::palettes) {
+    PixelRows pixels(42, std::vector<std::uint8_t>(48));
+    for (int y = 0; y < 42; ++y)
+      for (int x = 0; x < 48; ++x)
+        pixels[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] =
+            static_cast<std::uint8_t>(15 - colour_number_at(x, y));
+    std::vector<std::uint32_t> reversed(palette.rgb.rbegin(), palette.rgb.rend());
+    const struct {
+      std::string file;
+      Bytes picture;
+    } pictures[] = {
+        {"sheet.bmp", encode_bmp({.bits = 8, .pixels = pixels, .colours = reversed})},
+        {"sheet.png", png_sheet(6, 8, palette, false)},
+    };
+    for (const auto& picture : pictures) {
+      if (picture.file.ends_with(".png") && !QUORVEL_SHEET_READS_PNG) continue;
+      TempDir folder;
+      write_file(folder.file(picture.file), picture.picture);
+      RunResult run = run_program(with(by_colour, {picture.file, "out.spr"}),
+                                  {.working_directory = folder.path, .program = sheet_path()});
+      std::string name = std::string(palette.name) + " " + picture.file;
+      EXPECT_EQ(run.status, 0) << name << "\n" << run.output << run.error;
+      EXPECT_EQ(run.output + run.error, "") << name;
+      Bytes out = read_file(folder.file("out.spr"));
+      EXPECT_EQ(std::string(out.begin(), out.end()), expected_blocks({0, 1, 2, 3})) << name;
+    }
+  }
+}
+
 // Standard output, a device and a FIFO are written directly, once every cell passed.
 TEST(SheetProgram, StandardOutputDevicesAndFifos) {
   if (!QUORVEL_SHEET_READS_PNG) GTEST_SKIP() << "built without libstb-dev: no PNG";

@@ -33,17 +33,57 @@ int Matcher::match(std::uint32_t rgb) const {
   return best;
 }
 
-Matcher matcher_for(const std::unordered_set<std::uint32_t>& colours) {
+namespace {
+
+bool holds_all(const Palette& palette, const std::unordered_set<std::uint32_t>& colours) {
+  return std::all_of(colours.begin(), colours.end(),
+                     [&palette](std::uint32_t rgb) { return colour_in(palette, rgb).has_value(); });
+}
+
+// The colours in a fixed order, so that the colour a message names does not
+// depend on the hash table.
+std::vector<std::uint32_t> in_order(const std::unordered_set<std::uint32_t>& colours) {
+  std::vector<std::uint32_t> sorted(colours.begin(), colours.end());
+  std::sort(sorted.begin(), sorted.end());
+  return sorted;
+}
+
+}  // namespace
+
+Matcher matcher_for(const std::unordered_set<std::uint32_t>& colours, const Palette* chosen) {
   Matcher matcher;
-  if (colours.size() > 4096) return matcher;
+  matcher.palette = chosen;
+  if (chosen != nullptr || colours.size() > 4096) return matcher;
   for (const Palette& palette : palettes)
-    if (std::all_of(colours.begin(), colours.end(), [&palette](std::uint32_t rgb) {
-          return colour_in(palette, rgb).has_value();
-        })) {
+    if (holds_all(palette, colours)) {
       matcher.palette = &palette;
       break;
     }
   return matcher;
+}
+
+std::vector<Disagreement> disagreements(const Matcher& matcher,
+                                        const std::unordered_set<std::uint32_t>& colours) {
+  std::vector<Disagreement> found;
+  if (matcher.palette == nullptr || colours.size() > 4096) return found;
+  std::vector<std::uint32_t> sorted = in_order(colours);
+  for (const Palette& palette : palettes) {
+    if (&palette == matcher.palette || !holds_all(palette, colours)) continue;
+    for (std::uint32_t rgb : sorted) {
+      int number = *colour_in(*matcher.palette, rgb), its_number = *colour_in(palette, rgb);
+      if (number != its_number) {
+        found.push_back({&palette, rgb, number, its_number});
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+const Palette* palette_named(std::string_view name) {
+  for (const Palette& palette : palettes)
+    if (palette.name == name) return &palette;
+  return nullptr;
 }
 
 std::vector<std::pair<int, std::int64_t>> census(const picture::Picture& picture) {

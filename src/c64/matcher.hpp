@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -25,9 +26,24 @@ struct Matcher {
   int match(std::uint32_t rgb) const;
 };
 
-// The matcher for a picture's distinct colours (more than 4096 are no C64
+// The matcher for a picture's distinct colours: by `chosen` where given, else
+// by the first palette that holds them all (more than 4096 are no C64
 // picture's: each is matched by itself).
-Matcher matcher_for(const std::unordered_set<std::uint32_t>& colours);
+Matcher matcher_for(const std::unordered_set<std::uint32_t>& colours,
+                    const Palette* chosen = nullptr);
+
+// A later palette that also holds all the colours, but reads one of them as
+// another colour number than the matcher's palette.
+struct Disagreement {
+  const Palette* palette;
+  std::uint32_t rgb;       // the first such colour
+  int number, its_number;  // in the matcher's palette, and in this one
+};
+std::vector<Disagreement> disagreements(const Matcher& matcher,
+                                        const std::unordered_set<std::uint32_t>& colours);
+
+// The published palette of this name, or null.
+const Palette* palette_named(std::string_view name);
 
 // A picture's pixels by C64 colour, the most first: colour number (-1 for
 // none, `census_transparent` for transparent pixels) and pixels.

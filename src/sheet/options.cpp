@@ -128,6 +128,13 @@ MaybeProblem read_syntax(const std::string& value, Options& options) {
   return Problem{"--labels-syntax takes " + names};
 }
 
+// A published palette by its name, or a palette file (read with the picture).
+MaybeProblem read_palette(const std::string& value, Options& options) {
+  options.palette = value;
+  if (!value.empty()) return {};
+  return Problem{"--palette takes a palette's name, such as pepto or colodore, or a palette file"};
+}
+
 MaybeProblem read_format(const std::string& value, Options& options) {
   std::optional<companion::Format> format = companion::format_named(value);
   if (!format) return Problem{"--format takes text or json"};
@@ -159,6 +166,7 @@ const std::map<std::string, Reader> with_value = {
     {"--labels-syntax", read_syntax},
     {"--name", read_name},
     {"--format", read_format},
+    {"--palette", read_palette},
 };
 
 MaybeProblem read_switch(const std::string& option, Options& options) {
@@ -185,10 +193,13 @@ MaybeProblem options_problem(const Options& options) {
   if (by_colour && !options.background) return Problem{"colours by C64 colour need --background"};
   if (options.mode == Options::Mode::hires && (options.multicolour1 || options.multicolour2))
     return Problem{"a hires sprite has no multicolour registers: give --background alone"};
+  if (!options.palette.empty() && !options.background)
+    return Problem{"--palette reads colours by C64 colour: give --background too"};
   for (const std::string& name : {options.outname, options.labels})
     if (options.format == companion::Format::json && name == "-")
-      return Problem{"--format json writes its document to standard output: give a file's name "
-                     "for the blocks and the labels, not -"};
+      return Problem{
+          "--format json writes its document to standard output: give a file's name "
+          "for the blocks and the labels, not -"};
   std::vector<int> given;
   for (const std::optional<int>& colour :
        {options.background, options.multicolour1, options.multicolour2})

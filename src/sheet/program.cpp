@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "c64/matcher.hpp"
+#include "c64/palette_files.hpp"
 #include "companion/companion.hpp"
 #include "services/console.hpp"
 #include "services/exit_status.hpp"
@@ -98,6 +100,22 @@ companion::MaybeProblem read_picture(const std::string& name, picture::Picture& 
   return {};
 }
 
+// --palette with a file rather than a published palette's name: the file's
+// palette, which the plan then takes.
+companion::MaybeProblem read_palette_file(const std::string& name, c64::Palette& palette) {
+  if (name.empty() || c64::palette_named(name) != nullptr) return {};
+  std::vector<std::uint8_t> bytes;
+  if (std::uint16_t error = companion::read_whole_file(name, bytes, 1 << 16)) {
+    std::string names;
+    for (const c64::Palette& known : c64::palettes)
+      names += (names.empty() ? "" : ", ") + std::string(known.name);
+    return companion::Problem{"--palette " + platform::console_text(name) +
+                              " is no palette of the programs (" + names +
+                              ") and no file it can read: " + cannot_reason(error)};
+  }
+  return c64::read_palette_file(name, bytes, palette);
+}
+
 std::uint16_t write_all(platform::Handle handle, const std::string& bytes) {
   std::size_t done = 0;
   std::uint16_t error = platform::write_file(handle, bytes.data(), bytes.size(), done);
@@ -153,6 +171,13 @@ std::vector<companion::Finding> records(const std::vector<sheet::Finding>& findi
                         finding.message,
                     finding.cell, finding.x, finding.y});
   return made;
+}
+
+std::string lines_of(const std::string& shown, const std::vector<companion::Finding>& findings) {
+  std::string lines;
+  for (const companion::Finding& finding : findings)
+    lines += companion::console_line(shown, finding);
+  return lines;
 }
 
 int show_findings(const std::string& shown, const std::vector<companion::Finding>& findings) {
@@ -227,19 +252,27 @@ int make_sheet(const sheet::Options& options) {
       return report.refused("\"" + platform::console_text(name) +
                             "\" is the picture itself: give another name");
   sheet::Plan plan;
+  if (companion::MaybeProblem problem = read_palette_file(options.palette, plan.palette_file))
+    return report.refused(problem->text);
   if (companion::MaybeProblem problem = sheet::make_plan(options, picture, report.shown, plan))
     return report.refused(problem->text);
   sheet::Conversion conversion = sheet::convert_frames(picture, plan);
-  std::vector<companion::Finding> findings = records(conversion.findings);
+  std::vector<companion::Finding> notes, findings = records(conversion.findings);
+  for (const std::string& note : conversion.notes)
+    notes.push_back({"note", "palette-chosen", note, std::nullopt, std::nullopt, std::nullopt});
   std::string made = made_json(conversion, plan);
+  bool text = options.format == companion::Format::text;
+  // The notes come first, whether the blocks are written or not.
+  if (text && !notes.empty() && !say(platform::standard_output(), lines_of(report.shown, notes)))
+    return cannot;
+  std::vector<companion::Finding> reported = notes;
+  reported.insert(reported.end(), findings.begin(), findings.end());
   if (!findings.empty())
-    return report.ended(
-        options.format == companion::Format::text ? show_findings(report.shown, findings) : found,
-        findings, made);
+    return report.ended(text ? show_findings(report.shown, findings) : found, reported, made);
   std::vector<Output> outputs = outputs_of(options, conversion, plan);
   if (companion::MaybeProblem problem = write_outputs(outputs))
     return report.refused(problem->text);
-  return report.ended(written, {}, made);
+  return report.ended(written, notes, made);
 }
 
 }  // namespace

@@ -204,6 +204,22 @@ void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Fi
              "only those; draw inside them, or give another --cell or --origin");
 }
 
+// Where palettes that hold all the colours read one of them otherwise: which
+// palette was taken, and how to take another.
+std::optional<std::string> palette_note(const c64::Matcher& matcher,
+                                        const std::unordered_set<std::uint32_t>& colours) {
+  std::vector<c64::Disagreement> others = c64::disagreements(matcher, colours);
+  if (others.empty()) return std::nullopt;
+  std::string name(matcher.palette->name), readings;
+  for (const c64::Disagreement& other : others)
+    readings += (readings.empty() ? "" : "; ") + std::string(other.palette->name) + " reads " +
+                hex_colour(other.rgb) + " as " + name_of(other.its_number) + ", not " +
+                name_of(other.number);
+  return "the colours are read in the " + name +
+         " palette, the first that holds them all, but other palettes hold them too: " + readings +
+         ": give --palette with the one it was drawn in (--palette " + name + " says so)";
+}
+
 // By C64 colour or by palette index, the kind of sprite, and the codes.
 MaybeProblem plan_way(const Picture& picture, const Options& options, Plan& plan) {
   plan.by_colour = options.background.has_value();
@@ -270,6 +286,10 @@ MaybeProblem make_plan(const Options& options, const Picture& picture, const std
   if (plan.address)
     if (MaybeProblem problem = address_problem(*plan.address, plan.frames.size())) return problem;
   plan.syntax = options.syntax;
+  // a published palette by its name, else the one read from its file
+  if (!options.palette.empty())
+    plan.palette = c64::palette_named(options.palette) ? c64::palette_named(options.palette)
+                                                       : &plan.palette_file;
   plan.prefix = options.name.empty() ? label_prefix(options.picture) : options.name;
   return plan_way(picture, options, plan);
 }
@@ -282,7 +302,10 @@ Conversion convert_frames(const Picture& picture, const Plan& plan) {
   std::unordered_set<std::uint32_t> distinct;
   if (plan.by_colour)
     for (int index : cells) colours[index] = read_cell(picture, plan.grid, index, distinct);
-  c64::Matcher matcher = c64::matcher_for(distinct);
+  c64::Matcher matcher = c64::matcher_for(distinct, plan.palette);
+  if (plan.by_colour && plan.palette == nullptr)
+    if (std::optional<std::string> note = palette_note(matcher, distinct))
+      conversion.notes.push_back(*note);
   std::map<int, Frame> made;
   for (int index : cells) {
     Cell cell;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "c64/palettes.hpp"
 #include "companion/companion.hpp"
 #include "picture/picture.hpp"
 
@@ -44,6 +45,7 @@ struct Options {
   std::string labels;                   // the labels file, if any
   const Syntax* syntax = &syntaxes[0];  // of the labels
   std::string name;                     // the labels' prefix; empty: from the picture's name
+  std::string palette;                  // by C64 colour: a palette's name, or a palette file
   companion::Format format = companion::Format::text;
   bool help = false, version = false;
 };
@@ -79,6 +81,10 @@ struct Plan {
   std::optional<int> multicolour1, multicolour2;
   std::uint8_t map[16] =
       {};  // the code of each palette index (by colour: codes 0 to 3 as they are)
+  // By C64 colour: the palette the colours are read in; null: the first that
+  // holds them all.
+  const c64::Palette* palette = nullptr;
+  c64::Palette palette_file{};  // a palette read from a file, which `palette` then points to
   std::optional<int> address;
   const Syntax* syntax = &syntaxes[0];
   std::string prefix;  // of the labels
@@ -108,6 +114,7 @@ struct Frame {
 struct Conversion {
   std::vector<Frame> frames;
   std::vector<Finding> findings;
+  std::vector<std::string> notes;  // all is well, but not as it may seem
   bool hires = false;
 };
 
