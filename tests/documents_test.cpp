@@ -1,11 +1,13 @@
 // The documents and the other languages that repeat the program's facts say
-// what the program says: every exit status, the fault numbers, the version.
+// what the program says: every exit status, the fault numbers, the version,
+// the C64 palettes.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <set>
 #include <sstream>
 
+#include "c64/palettes.hpp"
 #include "services/exit_status.hpp"
 #include "support/scenario.hpp"
 
@@ -109,6 +111,30 @@ TEST(Documents, EverySectionTheProgramsPointToIsInTheReadme) {
     EXPECT_TRUE(readme.find("\n## " + heading + "\n") != std::string::npos ||
                 readme.find("\n### " + heading + "\n") != std::string::npos)
         << "README.md has no section \"" << heading << "\"";
+}
+
+}  // namespace
+
+namespace {
+
+// The README names every palette of the table, in its order, and gives the
+// two most common colour by colour, as the table holds them.
+TEST(Documents, ReadmeGivesThePalettesAsTheTableHoldsThem) {
+  std::string palettes = section(source_file("README.md"), "### C64 palettes", "## ");
+  std::string names;
+  for (const auto& name : testing_support::all_matches(palettes, "\\(?`([a-z0-9-]+)`\\)?"))
+    if (names.find(" " + name[1] + " ") == std::string::npos) names += " " + name[1] + " ";
+  std::string expected;
+  for (const c64::Palette& palette : c64::palettes)
+    expected += " " + std::string(palette.name) + " ";
+  EXPECT_NE(names.find(expected), std::string::npos) << names;
+  for (std::size_t n = 0; n < 16; ++n) {
+    char row[96];
+    std::snprintf(row, sizeof row, "| %zu | %s | `#%06X` | `#%06X` |", n,
+                  std::string(c64::colour_names[n]).c_str(), c64::palettes[0].rgb[n],
+                  c64::palettes[1].rgb[n]);
+    EXPECT_NE(palettes.find(row), std::string::npos) << row;
+  }
 }
 
 }  // namespace

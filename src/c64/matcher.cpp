@@ -6,6 +6,20 @@
 
 namespace c64 {
 
+namespace {
+
+// How far apart two colours are: the sum of their channels' squared differences.
+int distance(std::uint32_t rgb, std::uint32_t other) {
+  int sum = 0;
+  for (int shift : {16, 8, 0}) {
+    int d = static_cast<int>(rgb >> shift & 255) - static_cast<int>(other >> shift & 255);
+    sum += d * d;
+  }
+  return sum;
+}
+
+}  // namespace
+
 int Matcher::number(std::uint32_t rgb) {
   if (rgb == last) return last_number;
   auto found = known.find(rgb);
@@ -23,12 +37,8 @@ int Matcher::match(std::uint32_t rgb) const {
     for (int n = 0; n < 16; ++n) {
       std::uint32_t published = each.rgb[static_cast<std::size_t>(n)];
       if (!within_tolerance(rgb, published)) continue;
-      int distance = 0;
-      for (int shift : {16, 8, 0}) {
-        int d = static_cast<int>(rgb >> shift & 255) - static_cast<int>(published >> shift & 255);
-        distance += d * d;
-      }
-      if (best < 0 || distance < best_distance) best = n, best_distance = distance;
+      int apart = distance(rgb, published);
+      if (best < 0 || apart < best_distance) best = n, best_distance = apart;
     }
   return best;
 }
@@ -78,6 +88,16 @@ std::vector<Disagreement> disagreements(const Matcher& matcher,
     }
   }
   return found;
+}
+
+Nearest nearest(std::uint32_t rgb) {
+  Nearest best{0, &palettes[0]};
+  for (const Palette& palette : palettes)
+    for (int n = 0; n < 16; ++n)
+      if (distance(rgb, palette.rgb[static_cast<std::size_t>(n)]) <
+          distance(rgb, best.palette->rgb[static_cast<std::size_t>(best.number)]))
+        best = {n, &palette};
+  return best;
 }
 
 const Palette* palette_named(std::string_view name) {

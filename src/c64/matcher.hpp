@@ -42,6 +42,14 @@ struct Disagreement {
 std::vector<Disagreement> disagreements(const Matcher& matcher,
                                         const std::unordered_set<std::uint32_t>& colours);
 
+// The C64 colour nearest to 0xRRGGBB in any published palette, and that
+// palette: for a colour of none, what it may have been meant to be.
+struct Nearest {
+  int number;
+  const Palette* palette;
+};
+Nearest nearest(std::uint32_t rgb);
+
 // The published palette of this name, or null.
 const Palette* palette_named(std::string_view name);
 

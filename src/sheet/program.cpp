@@ -44,6 +44,8 @@ constexpr std::string_view help =
     "  --background C, --multicolour1 C, --multicolour2 C\n"
     "                        colours by C64 colour (0-15, or a name such as light-blue):\n"
     "                        the one other colour of a cell is that sprite's own\n"
+    "  --palette NAME|FILE   the C64 palette the colours are in: pepto, colodore, c64-wiki\n"
+    "                        ... (README: \"C64 palettes\"), or a .vpl, .gpl, .act or .hex file\n"
     "  --codes C1,C2,C3,C4   colours by palette index, as quorvel's colour arguments\n"
     "                        (default 0,1,2,3; an indexed BMP)\n"
     "  --address HEX|none    the load address, on a 64-byte block (default none)\n"

@@ -63,7 +63,8 @@ struct Cell {
   sprite_rule::Pixels pixels{};
   std::optional<int> own;  // by C64 colour: the sprite's own colour
   Found outside, pairs, no_colour, second, above;
-  std::uint32_t strange = 0;  // the first colour of no C64 palette
+  std::uint32_t strange = 0;                // the first colour of no C64 palette
+  std::set<std::uint32_t> strange_colours;  // every one
   int second_colour = 0;
   std::set<int> above_indices;
 };
@@ -115,8 +116,9 @@ void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, 
       int px = grid.left(index) + x, py = grid.top(index) + y;
       int number = numbers[static_cast<std::size_t>(y * grid.cell_width + x)];
       if (number < 0) {
-        if (cell.no_colour.count == 0)
-          cell.strange = colours[static_cast<std::size_t>(y * grid.cell_width + x)];
+        std::uint32_t rgb = colours[static_cast<std::size_t>(y * grid.cell_width + x)];
+        if (cell.no_colour.count == 0) cell.strange = rgb;
+        cell.strange_colours.insert(rgb);
         cell.no_colour.at(px, py);
         continue;
       }
@@ -171,12 +173,38 @@ std::string list_of(const std::set<int>& indices) {
   return text;
 }
 
+// The palettes the colours were tried in, by name.
+std::string palettes_tried() {
+  std::string names;
+  for (const c64::Palette& palette : c64::palettes)
+    names += (names.empty() ? "" : ", ") + std::string(palette.name);
+  return names;
+}
+
+// Colours of no palette: one is drawn in a colour of its own, many are what
+// smoothing or scaling leaves between the C64's colours.
+std::string no_colour_message(const Cell& cell) {
+  std::size_t colours = cell.strange_colours.size();
+  std::string pixels = plural(cell.no_colour.count, "pixel", "pixels");
+  std::string tried = " (each of red, green and blue within 10 of one of the " +
+                      std::to_string(c64::palettes.size()) +
+                      " published palettes: " + palettes_tried() + ")";
+  if (colours > 2)
+    return plural(static_cast<std::int64_t>(colours), "colour", "colours") + ", " + pixels +
+           ", are in no C64 palette" + tried + ", the first " + hex_colour(cell.strange) +
+           " here: the picture was smoothed or scaled; export it at 1x without smoothing "
+           "(nearest neighbour), in the C64's colours";
+  c64::Nearest near = c64::nearest(cell.strange);
+  return "colour " + hex_colour(cell.strange) + " is in no published C64 palette" + tried + ", " +
+         pixels + "; the nearest C64 colour is " + name_of(near.number) + " (" +
+         hex_colour(near.palette->rgb[static_cast<std::size_t>(near.number)]) + " in " +
+         std::string(near.palette->name) +
+         "): draw with the C64's colours, or give --palette with a file of the palette it was "
+         "drawn in";
+}
+
 void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Finding>& findings) {
-  report(findings, index, cell.no_colour, "no-c64-colour",
-         "colour " + hex_colour(cell.strange) +
-             " is in no published C64 palette (Pepto's, Colodore; each of red, green and blue "
-             "within 10), " +
-             plural(cell.no_colour.count, "pixel", "pixels") + ": draw with the C64's colours");
+  report(findings, index, cell.no_colour, "no-c64-colour", no_colour_message(cell));
   std::string registers =
       plan.hires ? "the background" : "the background and the two multicolour registers";
   if (cell.own)
@@ -186,7 +214,8 @@ void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Fi
                plural(cell.second.count, "pixel is", "pixels are") +
                " of neither it nor a register's colour); a sprite has one colour of its own "
                "besides " +
-               registers + ": draw it in " + name_of(*cell.own) + ", or give it as a register");
+               registers + ": draw it in " + name_of(*cell.own) +
+               (plan.hires ? "" : ", or give it as a multicolour register"));
   report(findings, index, cell.pairs, "pairs",
          plural(cell.pairs.count, "pair", "pairs") +
              " of pixels differ (the first here); a multicolour sprite pixel is two pixels wide "
