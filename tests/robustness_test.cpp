@@ -620,6 +620,17 @@ TEST(SheetProperty, EveryBlockIsTheConvertersSprite) {
       }
     std::vector<std::string> codes;
     for (int i = 0; i < 4; ++i) codes.push_back(std::to_string(generate.pick(0, 3)));
+    // What lies outside every cell is the background, as an artist leaves it
+    // (index 0 with code 0; of a hires sheet, the index that shows nothing).
+    codes[0] = bits == 1 ? codes[0] : "0";
+    std::uint8_t background = bits == 1 && codes[0] != "0" ? 1 : 0;
+    auto in_cells = [&](std::size_t at, int cell) {
+      int from = static_cast<int>(at) - origin;
+      return from >= 0 && from % (cell + spacing) < cell;
+    };
+    for (std::size_t y = 0; y < height; ++y)
+      for (std::size_t x = 0; x < width; ++x)
+        if (!in_cells(x, 24) || !in_cells(y, 21)) pixels[y][x] = background;
     write_file(folder.file("sheet.bmp"), encode_bmp({.bits = bits, .pixels = pixels}));
     std::string offsets = std::to_string(origin) + "," + std::to_string(origin);
     std::string gaps = std::to_string(spacing) + "," + std::to_string(spacing);

@@ -164,14 +164,20 @@ companion::MaybeProblem write_outputs(std::vector<Output>& outputs) {
                             "\": " + cannot_reason(error)};
 }
 
-std::vector<companion::Finding> records(const std::vector<sheet::Finding>& findings) {
+// Each finding as its line says it: "cell N, pixel X, Y: " where it has them.
+std::vector<companion::Finding> records(const std::vector<sheet::Finding>& findings,
+                                        const std::string& severity = "warning") {
   std::vector<companion::Finding> made;
-  for (const sheet::Finding& finding : findings)
-    made.push_back({"warning", finding.kind,
-                    "cell " + std::to_string(finding.cell) + ", pixel " +
-                        std::to_string(finding.x) + ", " + std::to_string(finding.y) + ": " +
-                        finding.message,
-                    finding.cell, finding.x, finding.y});
+  for (const sheet::Finding& finding : findings) {
+    std::optional<int> cell, x, y;
+    std::string where;
+    if (finding.cell >= 0) cell = finding.cell, where = "cell " + std::to_string(*cell) + ", ";
+    if (finding.x >= 0)
+      x = finding.x, y = finding.y,
+      where += "pixel " + std::to_string(*x) + ", " + std::to_string(*y) + ", ";
+    if (!where.empty()) where.replace(where.size() - 2, 2, ": ");
+    made.push_back({severity, finding.kind, where + finding.message, cell, x, y});
+  }
   return made;
 }
 
@@ -259,9 +265,8 @@ int make_sheet(const sheet::Options& options) {
   if (companion::MaybeProblem problem = sheet::make_plan(options, picture, report.shown, plan))
     return report.refused(problem->text);
   sheet::Conversion conversion = sheet::convert_frames(picture, plan);
-  std::vector<companion::Finding> notes, findings = records(conversion.findings);
-  for (const std::string& note : conversion.notes)
-    notes.push_back({"note", "palette-chosen", note, std::nullopt, std::nullopt, std::nullopt});
+  std::vector<companion::Finding> notes = records(conversion.notes, "note"),
+                                  findings = records(conversion.findings);
   std::string made = made_json(conversion, plan);
   bool text = options.format == companion::Format::text;
   // The notes come first, whether the blocks are written or not.

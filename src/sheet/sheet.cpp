@@ -38,9 +38,21 @@ std::string hex_colour(std::uint32_t rgb) {
   return text;
 }
 
-// The colours of a cell, row by row, read once; the distinct ones gathered.
+// A pixel's alpha where the picture has one and it is neither opaque nor
+// transparent; 0 otherwise.
+int partial_alpha(const Picture& picture, int x, int y) {
+  if (picture.bits != 0) return 0;
+  std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+                   static_cast<std::size_t>(x);
+  int alpha = picture.rgba.get()[at * 4 + 3];
+  return alpha == 255 ? 0 : alpha;
+}
+
+// The colours of a cell, row by row, read once; the distinct ones gathered,
+// and the pixels neither opaque nor transparent.
 std::vector<std::uint32_t> read_cell(const Picture& picture, const Grid& grid, int index,
-                                     std::unordered_set<std::uint32_t>& distinct) {
+                                     std::unordered_set<std::uint32_t>& distinct, Found& partial,
+                                     int& first_alpha) {
   std::vector<std::uint32_t> colours;
   colours.reserve(static_cast<std::size_t>(grid.cell_width * grid.cell_height));
   std::uint32_t last = transparent;
@@ -50,6 +62,10 @@ std::vector<std::uint32_t> read_cell(const Picture& picture, const Grid& grid, i
       if (rgb != last && rgb != transparent && distinct.size() <= 4096) distinct.insert(rgb);
       last = rgb;
       colours.push_back(rgb);
+      if (int alpha = partial_alpha(picture, x, y)) {
+        if (partial.count == 0) first_alpha = alpha;
+        partial.at(x, y);
+      }
     }
   return colours;
 }
@@ -62,7 +78,9 @@ std::string name_of(int number) {
 struct Cell {
   sprite_rule::Pixels pixels{};
   std::optional<int> own;  // by C64 colour: the sprite's own colour
-  Found outside, pairs, no_colour, second, above;
+  Found outside, pairs, no_colour, second, above, partial;
+  int first_alpha = 0;                      // of the first partly transparent pixel
+  bool drawn = false;                       // any pixel not the background
   std::uint32_t strange = 0;                // the first colour of no C64 palette
   std::set<std::uint32_t> strange_colours;  // every one
   int second_colour = 0;
@@ -115,6 +133,7 @@ void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, 
     for (int x = 0; x < grid.cell_width; ++x) {
       int px = grid.left(index) + x, py = grid.top(index) + y;
       int number = numbers[static_cast<std::size_t>(y * grid.cell_width + x)];
+      cell.drawn = cell.drawn || number != plan.background;
       if (number < 0) {
         std::uint32_t rgb = colours[static_cast<std::size_t>(y * grid.cell_width + x)];
         if (cell.no_colour.count == 0) cell.strange = rgb;
@@ -133,6 +152,11 @@ void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, 
   }
 }
 
+// By palette index, whether a pixel shows anything but the background.
+bool drawn_by_index(const Plan& plan, std::uint8_t pixel) {
+  return plan.hires ? ((pixel & 1) != 0) != (plan.map[0] != 0) : plan.map[pixel & 15] != 0;
+}
+
 void cut_by_index(const Picture& picture, const Grid& grid, int index, const Plan& plan,
                   Cell& cell) {
   for (int y = 0; y < grid.cell_height; ++y) {
@@ -141,10 +165,9 @@ void cut_by_index(const Picture& picture, const Grid& grid, int index, const Pla
       std::uint8_t pixel =
           picture.indices[static_cast<std::size_t>(py) * static_cast<std::size_t>(picture.width) +
                           static_cast<std::size_t>(px)];
+      cell.drawn = cell.drawn || drawn_by_index(plan, pixel);
       if (x >= sprite_rule::width || y >= sprite_rule::height) {
-        bool drawn =
-            plan.hires ? ((pixel & 1) != 0) != (plan.map[0] != 0) : plan.map[pixel & 15] != 0;
-        if (drawn) cell.outside.at(px, py);
+        if (drawn_by_index(plan, pixel)) cell.outside.at(px, py);
         continue;
       }
       cell.pixels[y][x] = pixel;
@@ -205,6 +228,12 @@ std::string no_colour_message(const Cell& cell) {
 
 void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Finding>& findings) {
   report(findings, index, cell.no_colour, "no-c64-colour", no_colour_message(cell));
+  report(findings, index, cell.partial, "partly-transparent",
+         plural(cell.partial.count, "pixel is", "pixels are") + " partly transparent (alpha " +
+             std::to_string(cell.first_alpha) +
+             " the first here): a pixel of alpha 128 or more is taken as opaque, one below as "
+             "the background, so some show and some vanish: make every pixel wholly opaque or "
+             "wholly transparent (export without anti-aliasing)");
   std::string registers =
       plan.hires ? "the background" : "the background and the two multicolour registers";
   if (cell.own)
@@ -231,6 +260,44 @@ void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Fi
          plural(cell.outside.count, "pixel", "pixels") +
              " drawn outside the sprite's 24 by 21 at the top left of the cell: a sprite shows "
              "only those; draw inside them, or give another --cell or --origin");
+}
+
+// Whether pixel `at` (a column or a row) lies in a cell of the grid along it.
+bool in_a_cell(int at, int origin, int cell, int step, int cells) {
+  return at >= origin && (at - origin) / step < cells && (at - origin) % step < cell;
+}
+
+// Drawing where no cell reaches: in the margin, in a gap, or in the columns
+// and rows the grid leaves after its last whole cell (as a grid of the wrong
+// spacing does). Drawing is a colour of the palette, or an index, that shows
+// anything but the background; grid lines in another colour are no drawing.
+std::optional<Finding> outside_every_cell(const Picture& picture, const Plan& plan,
+                                          c64::Matcher& matcher) {
+  const Grid& grid = plan.grid;
+  Found drawn;
+  for (int y = 0; y < picture.height; ++y) {
+    bool row_in = in_a_cell(y, grid.origin_y, grid.cell_height, grid.step_y, grid.rows);
+    for (int x = 0; x < picture.width; ++x) {
+      if (row_in && in_a_cell(x, grid.origin_x, grid.cell_width, grid.step_x, grid.columns))
+        continue;
+      if (plan.by_colour) {
+        std::uint32_t rgb = colour_at(picture, x, y);
+        int number = rgb == transparent ? plan.background : matcher.number(rgb);
+        if (number >= 0 && number != plan.background) drawn.at(x, y);
+      } else if (drawn_by_index(plan, picture.indices[static_cast<std::size_t>(y) *
+                                                          static_cast<std::size_t>(picture.width) +
+                                                      static_cast<std::size_t>(x)])) {
+        drawn.at(x, y);
+      }
+    }
+  }
+  if (drawn.count == 0) return std::nullopt;
+  return Finding{-1, drawn.x, drawn.y, "outside-every-cell",
+                 plural(drawn.count, "pixel is", "pixels are") +
+                     " drawn outside every cell (in the margin, a gap between cells, or the "
+                     "columns and rows after the last whole cell), the first here, and no sprite "
+                     "shows them: if the cells lie otherwise, give the grid as drawn (--cell, "
+                     "--origin, --spacing); else erase them"};
 }
 
 // Where palettes that hold all the colours read one of them otherwise: which
@@ -328,21 +395,29 @@ Conversion convert_frames(const Picture& picture, const Plan& plan) {
   conversion.hires = plan.hires;
   std::set<int> cells(plan.frames.begin(), plan.frames.end());
   std::map<int, std::vector<std::uint32_t>> colours;  // by C64 colour: each cell's, read once
+  std::map<int, Cell> read;
   std::unordered_set<std::uint32_t> distinct;
   if (plan.by_colour)
-    for (int index : cells) colours[index] = read_cell(picture, plan.grid, index, distinct);
+    for (int index : cells)
+      colours[index] = read_cell(picture, plan.grid, index, distinct, read[index].partial,
+                                 read[index].first_alpha);
   c64::Matcher matcher = c64::matcher_for(distinct, plan.palette);
   if (plan.by_colour && plan.palette == nullptr)
     if (std::optional<std::string> note = palette_note(matcher, distinct))
-      conversion.notes.push_back(*note);
+      conversion.notes.push_back({-1, -1, -1, "palette-chosen", *note});
   std::map<int, Frame> made;
   for (int index : cells) {
-    Cell cell;
+    Cell& cell = read[index];
     if (plan.by_colour)
       cut_by_colour(colours[index], plan.grid, index, plan, matcher, cell);
     else
       cut_by_index(picture, plan.grid, index, plan, cell);
     cell_findings(cell, index, plan, conversion.findings);
+    if (!cell.drawn)
+      conversion.notes.push_back(
+          {index, -1, -1, "empty-cell",
+           "nothing is drawn in it, so its block is blank and its colour the background's: "
+           "leave it out of --frames if no blank frame is meant"});
     Frame frame;
     frame.cell = index;
     sprite_rule::sprite_bytes(cell.pixels, plan.hires, plan.map, frame.sprite.data());
@@ -350,6 +425,8 @@ Conversion convert_frames(const Picture& picture, const Plan& plan) {
     made[index] = frame;
   }
   for (int index : plan.frames) conversion.frames.push_back(made[index]);
+  if (std::optional<Finding> outside = outside_every_cell(picture, plan, matcher))
+    conversion.findings.push_back(*outside);
   return conversion;
 }
 

@@ -95,10 +95,11 @@ struct Plan {
 MaybeProblem make_plan(const Options& options, const Picture& picture, const std::string& shown,
                        Plan& plan);
 
-// A way the sprite of a cell would not be the picture.
+// A way the sprite of a cell would not be the picture, or (a note) all is
+// well but not as it may seem.
 struct Finding {
-  int cell;
-  int x, y;          // the first pixel it concerns, in the picture
+  int cell;          // -1: of the picture, no cell's
+  int x, y;          // the first pixel it concerns, in the picture; -1 for none
   std::string kind;  // a stable word, such as "pairs"
   std::string message;
 };
@@ -114,7 +115,7 @@ struct Frame {
 struct Conversion {
   std::vector<Frame> frames;
   std::vector<Finding> findings;
-  std::vector<std::string> notes;  // all is well, but not as it may seem
+  std::vector<Finding> notes;  // all is well, but not as it may seem
   bool hires = false;
 };
 
