@@ -81,6 +81,8 @@ struct Cell {
   Found outside, pairs, no_colour, second, above, partial;
   int first_alpha = 0;                      // of the first partly transparent pixel
   bool drawn = false;                       // any pixel not the background
+  std::int64_t lit = 0;                     // of the sprite's pixels, those not the background
+  Found unlit;                              // the first of the others
   std::uint32_t strange = 0;                // the first colour of no C64 palette
   std::set<std::uint32_t> strange_colours;  // every one
   int second_colour = 0;
@@ -171,6 +173,10 @@ void cut_by_index(const Picture& picture, const Grid& grid, int index, const Pla
         continue;
       }
       cell.pixels[y][x] = pixel;
+      if (drawn_by_index(plan, pixel))
+        ++cell.lit;
+      else
+        cell.unlit.at(px, py);
       if (plan.hires) continue;
       if (pixel > 3) {
         cell.above.at(px, py);
@@ -262,6 +268,28 @@ void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Fi
              "only those; draw inside them, or give another --cell or --origin");
 }
 
+// A hires sheet by palette index whose index 1, the sprite colour, covers
+// most of its cells was drawn in index 0 on a background of index 1: with
+// the default codes every sprite would come out inverted.
+std::optional<Finding> drawn_in_index_0(const Plan& plan, const std::map<int, Cell>& cells) {
+  if (plan.by_colour || !plan.hires || plan.codes_given) return std::nullopt;
+  std::int64_t lit = 0, all = 0;
+  const Cell* first = nullptr;
+  int first_index = 0;
+  for (const auto& [index, cell] : cells) {
+    lit += cell.lit;
+    all += sprite_rule::width * sprite_rule::height;
+    if (first == nullptr && cell.unlit.count > 0) first = &cell, first_index = index;
+  }
+  if (first == nullptr || lit * 2 <= all) return std::nullopt;
+  return Finding{first_index, first->unlit.x, first->unlit.y, "drawn-in-index-0",
+                 "index 1, the sprite colour, covers " + std::to_string(lit) + " of the cells' " +
+                     std::to_string(all) +
+                     " sprite pixels, and index 0, the background, draws the figures (the first "
+                     "here): every sprite would come out inverted; give --codes 1,0,0,0 for "
+                     "index 0 in the sprite colour, or --codes 0,1,0,0 to keep them as they are"};
+}
+
 // Whether pixel `at` (a column or a row) lies in a cell of the grid along it.
 bool in_a_cell(int at, int origin, int cell, int step, int cells) {
   return at >= origin && (at - origin) / step < cells && (at - origin) % step < cell;
@@ -337,6 +365,7 @@ MaybeProblem plan_way(const Picture& picture, const Options& options, Plan& plan
     plan.multicolour2 = options.multicolour2;
     for (std::uint8_t code = 0; code < 4; ++code) plan.map[code] = code;
   } else {
+    plan.codes_given = options.codes.has_value();
     std::array<std::uint8_t, 4> codes =
         options.codes.value_or(std::array<std::uint8_t, 4>{0, 1, 2, 3});
     std::copy(codes.begin(), codes.end(), plan.map);
@@ -427,6 +456,8 @@ Conversion convert_frames(const Picture& picture, const Plan& plan) {
   for (int index : plan.frames) conversion.frames.push_back(made[index]);
   if (std::optional<Finding> outside = outside_every_cell(picture, plan, matcher))
     conversion.findings.push_back(*outside);
+  if (std::optional<Finding> inverted = drawn_in_index_0(plan, read))
+    conversion.findings.push_back(*inverted);
   return conversion;
 }
 

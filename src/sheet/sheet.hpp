@@ -79,8 +79,9 @@ struct Plan {
   // By C64 colour: the registers' colour numbers.
   int background = 0;
   std::optional<int> multicolour1, multicolour2;
-  std::uint8_t map[16] =
-      {};  // the code of each palette index (by colour: codes 0 to 3 as they are)
+  // The code of each palette index (by colour: codes 0 to 3 as they are).
+  std::uint8_t map[16] = {};
+  bool codes_given = false;  // by palette index: the codes were given, not taken by default
   // By C64 colour: the palette the colours are read in; null: the first that
   // holds them all.
   const c64::Palette* palette = nullptr;
