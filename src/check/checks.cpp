@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "c64/arguments.hpp"
+#include "c64/pairs.hpp"
 #include "c64/palettes.hpp"
 #include "companion/companion.hpp"
 #include "picture/picture.hpp"
@@ -403,17 +404,9 @@ Finding pairs_finding(const Survey& found, const Arguments* given) {
                 "1, as a hires sprite has: it is drawn one bitmap pixel a sprite pixel, so "
                 "save it as a 1-bit BMP, which Quorvel makes a hires sprite" +
                 hires_section};
-  if (found.odd_pair_count == 0)
-    return {Finding::warning, "pairs-off-by-one",
-            pairs +
-                ", but none would if the drawing moved one pixel: it is drawn two pixels "
-                "wide one pixel off the pairs, so move it one pixel " +
-                (found.first_column_even ? "left" : "right") + colours_section};
-  return {Finding::warning, "pairs",
-          pairs +
-              "; a multicolour sprite pixel is two bitmap pixels wide and Quorvel takes the "
-              "right-hand one: draw every sprite pixel two bitmap pixels wide" +
-              colours_section};
+  c64::PairCount counted{found.pair_count, found.odd_pair_count, found.first_column_even};
+  return {Finding::warning, c64::one_pixel_off(counted) ? "pairs-off-by-one" : "pairs",
+          pairs + c64::pairs_advice(counted) + colours_section};
 }
 
 void check_pixels(const Picture& picture, const Arguments* given, std::vector<Finding>& findings) {

@@ -12,6 +12,7 @@
 
 #include "c64/arguments.hpp"
 #include "c64/matcher.hpp"
+#include "c64/pairs.hpp"
 #include "c64/palettes.hpp"
 #include "sprite/sprite.hpp"
 
@@ -81,6 +82,8 @@ struct Cell {
   Found outside, pairs, no_colour, second, above, partial;
   int first_alpha = 0;                      // of the first partly transparent pixel
   bool drawn = false;                       // any pixel not the background
+  c64::PairCount pair_count;                // pairs that differ, and which way a drawing would move
+  int left_column = -1;                     // the leftmost column's colour, while it holds one
   std::int64_t lit = 0;                     // of the sprite's pixels, those not the background
   Found unlit;                              // the first of the others
   std::uint32_t strange = 0;                // the first colour of no C64 palette
@@ -105,6 +108,23 @@ int colour_code(const Plan& plan, Cell& cell, int number, int x, int y) {
     cell.second.at(x, y);
   }
   return plan.hires ? 1 : 2;
+}
+
+// A pixel of a multicolour sprite beside the one to its left (-1 for none),
+// counted as the checker counts a picture's.
+void count_pair(Cell& cell, int x, int left, int value, int px, int py) {
+  if (x == 0) {
+    if (cell.left_column == -1) cell.left_column = value;
+    if (value != cell.left_column) cell.pair_count.left_column_even = false;
+    return;
+  }
+  if (left < 0 || left == value) return;
+  if (x % 2 == 1) {
+    cell.pairs.at(px - 1, py);
+    ++cell.pair_count.within;
+  } else {
+    ++cell.pair_count.across;
+  }
 }
 
 // The C64 colour of each pixel of a cell, -1 for none, and the sprite's own
@@ -147,8 +167,8 @@ void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, 
         if (number != plan.background) cell.outside.at(px, py);
         continue;
       }
-      int left = x % 2 == 1 ? numbers[static_cast<std::size_t>(y * grid.cell_width + x - 1)] : -1;
-      if (!plan.hires && left >= 0 && left != number) cell.pairs.at(px - 1, py);
+      int left = x > 0 ? numbers[static_cast<std::size_t>(y * grid.cell_width + x - 1)] : -1;
+      if (!plan.hires) count_pair(cell, x, left, number, px, py);
       cell.pixels[y][x] = static_cast<std::uint8_t>(colour_code(plan, cell, number, px, py));
     }
   }
@@ -182,7 +202,7 @@ void cut_by_index(const Picture& picture, const Grid& grid, int index, const Pla
         cell.above.at(px, py);
         cell.above_indices.insert(pixel);
       }
-      if (x % 2 == 1 && cell.pixels[y][x - 1] != pixel) cell.pairs.at(px - 1, py);
+      count_pair(cell, x, x > 0 ? cell.pixels[y][x - 1] : -1, pixel, px, py);
     }
   }
 }
@@ -251,11 +271,11 @@ void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Fi
                "besides " +
                registers + ": draw it in " + name_of(*cell.own) +
                (plan.hires ? "" : ", or give it as a multicolour register"));
-  report(findings, index, cell.pairs, "pairs",
-         plural(cell.pairs.count, "pair", "pairs") +
-             " of pixels differ (the first here); a multicolour sprite pixel is two pixels wide "
-             "and the right-hand one counts: draw every sprite pixel two pixels wide" +
-             (plan.by_colour ? ", or give --hires for a hires sprite" : ""));
+  bool off = c64::one_pixel_off(cell.pair_count);
+  report(findings, index, cell.pairs, off ? "pairs-off-by-one" : "pairs",
+         plural(cell.pairs.count, "pair", "pairs") + " of pixels differ (the first here)" +
+             c64::pairs_advice(cell.pair_count) +
+             (plan.by_colour && !off ? ", or give --hires for a hires sprite" : ""));
   report(findings, index, cell.above, "index-above-3",
          "palette " + std::string(cell.above_indices.size() == 1 ? "index " : "indices ") +
              list_of(cell.above_indices) + (cell.above_indices.size() == 1 ? " is" : " are") +
