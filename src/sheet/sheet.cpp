@@ -86,6 +86,7 @@ struct Cell {
   int left_column = -1;                     // the leftmost column's colour, while it holds one
   std::int64_t lit = 0;                     // of the sprite's pixels, those not the background
   Found unlit;                              // the first of the others
+  std::vector<std::uint8_t> mask;           // each pixel of the cell: 1 where drawn
   std::uint32_t strange = 0;                // the first colour of no C64 palette
   std::set<std::uint32_t> strange_colours;  // every one
   int second_colour = 0;
@@ -156,6 +157,7 @@ void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, 
       int px = grid.left(index) + x, py = grid.top(index) + y;
       int number = numbers[static_cast<std::size_t>(y * grid.cell_width + x)];
       cell.drawn = cell.drawn || number != plan.background;
+      cell.mask.push_back(number != plan.background);
       if (number < 0) {
         std::uint32_t rgb = colours[static_cast<std::size_t>(y * grid.cell_width + x)];
         if (cell.no_colour.count == 0) cell.strange = rgb;
@@ -188,6 +190,7 @@ void cut_by_index(const Picture& picture, const Grid& grid, int index, const Pla
           picture.indices[static_cast<std::size_t>(py) * static_cast<std::size_t>(picture.width) +
                           static_cast<std::size_t>(px)];
       cell.drawn = cell.drawn || drawn_by_index(plan, pixel);
+      cell.mask.push_back(drawn_by_index(plan, pixel));
       if (x >= sprite_rule::width || y >= sprite_rule::height) {
         if (drawn_by_index(plan, pixel)) cell.outside.at(px, py);
         continue;
@@ -252,7 +255,8 @@ std::string no_colour_message(const Cell& cell) {
          "drawn in";
 }
 
-void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Finding>& findings) {
+void cell_findings(const Cell& cell, int index, const Plan& plan, bool spilled,
+                   std::vector<Finding>& findings) {
   report(findings, index, cell.no_colour, "no-c64-colour", no_colour_message(cell));
   report(findings, index, cell.partial, "partly-transparent",
          plural(cell.partial.count, "pixel is", "pixels are") + " partly transparent (alpha " +
@@ -262,7 +266,8 @@ void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Fi
              "wholly transparent (export without anti-aliasing)");
   std::string registers =
       plan.hires ? "the background" : "the background and the two multicolour registers";
-  if (cell.own)
+  // a neighbour's drawing in its own colour is told as what it is, above
+  if (cell.own && !spilled)
     report(findings, index, cell.second, "second-own-colour",
            name_of(cell.second_colour) + " is a second colour of the sprite's own, beside " +
                name_of(*cell.own) + ", its most common (" +
@@ -286,6 +291,128 @@ void cell_findings(const Cell& cell, int index, const Plan& plan, std::vector<Fi
          plural(cell.outside.count, "pixel", "pixels") +
              " drawn outside the sprite's 24 by 21 at the top left of the cell: a sprite shows "
              "only those; draw inside them, or give another --cell or --origin");
+}
+
+// Whether the picture's pixel shows anything but the background.
+bool drawn_at(const Picture& picture, const Plan& plan, c64::Matcher& matcher, int x, int y) {
+  if (!plan.by_colour)
+    return drawn_by_index(
+        plan,
+        picture.indices[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+                        static_cast<std::size_t>(x)]);
+  std::uint32_t rgb = colour_at(picture, x, y);
+  return rgb != transparent && matcher.number(rgb) != plan.background;
+}
+
+// The pieces of a mask (its pixels of value `drawn`), 4-connected: each
+// pixel's piece (0 where the mask has another value) and the pixels of each
+// piece, from 1.
+struct Pieces {
+  std::vector<int> of;
+  std::vector<int> size{0};
+  int largest() const { return *std::max_element(size.begin(), size.end()); }
+};
+
+Pieces pieces_of(const std::vector<std::uint8_t>& mask, int width, int height,
+                 std::uint8_t drawn = 1) {
+  Pieces pieces;
+  pieces.of.assign(mask.size(), 0);
+  std::vector<int> open;
+  for (std::size_t start = 0; start < mask.size(); ++start) {
+    if (mask[start] != drawn || pieces.of[start] != 0) continue;
+    int piece = static_cast<int>(pieces.size.size());
+    pieces.size.push_back(0);
+    open.assign(1, static_cast<int>(start));
+    pieces.of[start] = piece;
+    while (!open.empty()) {
+      int at = open.back();
+      open.pop_back();
+      ++pieces.size.back();
+      int x = at % width, y = at / width;
+      const int next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+      for (const auto& [nx, ny] : next) {
+        if (nx < 0 || ny < 0 || nx >= width || ny >= height) continue;
+        std::size_t n = static_cast<std::size_t>(ny * width + nx);
+        if (mask[n] == drawn && pieces.of[n] == 0)
+          pieces.of[n] = piece, open.push_back(ny * width + nx);
+      }
+    }
+  }
+  return pieces;
+}
+
+// A cell drawn as an artist draws, not a texture: its background is one
+// region (three quarters of it at least).
+bool drawn_as_a_picture(const std::vector<std::uint8_t>& mask, int width, int height) {
+  std::int64_t background = std::count(mask.begin(), mask.end(), std::uint8_t{0});
+  return background > 0 && pieces_of(mask, width, height, 0).largest() * 4 >= background * 3;
+}
+
+// A cell's drawn pixels, read from the picture (a cell that is not written
+// was not read).
+std::vector<std::uint8_t> mask_of(const Picture& picture, const Plan& plan, c64::Matcher& matcher,
+                                  int index) {
+  std::vector<std::uint8_t> mask;
+  for (int y = 0; y < plan.grid.cell_height; ++y)
+    for (int x = 0; x < plan.grid.cell_width; ++x)
+      mask.push_back(
+          drawn_at(picture, plan, matcher, plan.grid.left(index) + x, plan.grid.top(index) + y));
+  return mask;
+}
+
+// An edge of a cell where the next cell begins at once: its first pixel, the
+// step along it, its length, and the step across it into the next cell.
+struct Edge {
+  bool open;
+  int x, y, along_x, along_y, length, across_x, across_y;
+};
+
+// A drawing that crosses into a cell from its neighbour: a small piece,
+// apart from the cell's own drawing, that touches an edge where the
+// neighbour's own drawing goes on, both cells drawn as pictures. No sprite
+// shows that drawing whole, and this one carries a piece of it.
+std::optional<Finding> spilled_into(const Picture& picture, const Plan& plan, c64::Matcher& matcher,
+                                    int index, const Cell& cell) {
+  const Grid& grid = plan.grid;
+  int width = grid.cell_width, height = grid.cell_height;
+  if (!drawn_as_a_picture(cell.mask, width, height)) return std::nullopt;
+  Pieces pieces = pieces_of(cell.mask, width, height);
+  int column = index % grid.columns, row = index / grid.columns;
+  bool beside = grid.step_x == width, below = grid.step_y == height;
+  const Edge edges[] = {
+      {beside && column > 0, 0, 0, 0, 1, height, -1, 0},
+      {beside && column < grid.columns - 1, width - 1, 0, 0, 1, height, 1, 0},
+      {below && row > 0, 0, 0, 1, 0, width, 0, -1},
+      {below && row < grid.rows - 1, 0, height - 1, 1, 0, width, 0, 1},
+  };
+  for (const Edge& edge : edges) {
+    if (!edge.open) continue;
+    int neighbour = index + edge.across_x + edge.across_y * grid.columns;
+    std::optional<std::vector<std::uint8_t>> theirs;
+    for (int i = 0; i < edge.length; ++i) {
+      int x = edge.x + i * edge.along_x, y = edge.y + i * edge.along_y;
+      int size =
+          pieces.size[static_cast<std::size_t>(pieces.of[static_cast<std::size_t>(y * width + x)])];
+      if (size == 0 || size * 4 > pieces.largest() || size > 32) continue;
+      // across the edge, a pixel of the neighbour's own drawing
+      int nx = (x + edge.across_x + width) % width, ny = (y + edge.across_y + height) % height;
+      if (!theirs) theirs = mask_of(picture, plan, matcher, neighbour);
+      Pieces their_pieces = pieces_of(*theirs, width, height);
+      int their_size = their_pieces.size[static_cast<std::size_t>(
+          their_pieces.of[static_cast<std::size_t>(ny * width + nx)])];
+      if (their_size == 0 || their_size != their_pieces.largest() ||
+          !drawn_as_a_picture(*theirs, width, height))
+        continue;
+      return Finding{index, grid.left(index) + x, grid.top(index) + y, "drawing-crosses-cell-edge",
+                     plural(size, "pixel", "pixels") +
+                         " at the edge (the first here) are no part of this cell's drawing but of "
+                         "one that goes on in cell " +
+                         std::to_string(neighbour) +
+                         ": a drawing crosses the edge between the two cells, and this sprite "
+                         "carries a piece of it: move it whole into its own cell"};
+    }
+  }
+  return std::nullopt;
 }
 
 // A hires sheet by palette index whose index 1, the sprite colour, covers
@@ -461,7 +588,9 @@ Conversion convert_frames(const Picture& picture, const Plan& plan) {
       cut_by_colour(colours[index], plan.grid, index, plan, matcher, cell);
     else
       cut_by_index(picture, plan.grid, index, plan, cell);
-    cell_findings(cell, index, plan, conversion.findings);
+    std::optional<Finding> spill = spilled_into(picture, plan, matcher, index, cell);
+    if (spill) conversion.findings.push_back(*spill);
+    cell_findings(cell, index, plan, spill.has_value(), conversion.findings);
     if (!cell.drawn)
       conversion.notes.push_back(
           {index, -1, -1, "empty-cell",
