@@ -40,4 +40,10 @@ std::string hex_address(int value) {
   return hex;
 }
 
+std::string hex_colour(std::uint32_t rgb) {
+  char text[8] = "#000000";
+  for (int i = 0; i < 6; ++i) text[6 - i] = "0123456789ABCDEF"[rgb >> (4 * i) & 15];
+  return text;
+}
+
 }  // namespace c64

@@ -1,7 +1,7 @@
 // The C64's values as the programs read them from text: a C64 colour by number
 // or name, a load address as the converter reads its start address (over the
 // converter's own readers, so the companions never read one another way), a
-// colour argument's code, and an address written back in hex.
+// colour argument's code, and an address or a colour written back in hex.
 #pragma once
 
 #include <cstdint>
@@ -24,5 +24,8 @@ std::optional<int> load_address(std::string_view text);
 
 // "$2000": an address as messages write it.
 std::string hex_address(int value);
+
+// "#6C5EB5": a colour, 0xRRGGBB, as messages and the page write it.
+std::string hex_colour(std::uint32_t rgb);
 
 }  // namespace c64

@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "c64/arguments.hpp"
 #include "c64/matcher.hpp"
 #include "c64/palettes.hpp"
 #include "companion/companion.hpp"
@@ -27,12 +28,6 @@ using companion::json_text;
 // Far more than a 4096 by 4096 picture takes in any format the reader knows.
 constexpr std::size_t most_bytes = std::size_t{160} << 20;
 
-std::string hex_colour(std::uint32_t rgb) {
-  char text[8] = "#000000";
-  for (int i = 0; i < 6; ++i) text[6 - i] = "0123456789abcdef"[rgb >> (4 * i) & 15];
-  return text;
-}
-
 bool say_json(const std::string& members) {
   return companion::say(platform::standard_output(), "{" + members + "\n}\n");
 }
@@ -42,7 +37,7 @@ std::string c64_colours() {
   std::string items;
   for (std::size_t n = 0; n < c64::colour_names.size(); ++n)
     items += std::string(n == 0 ? "" : ", ") + "[" + json_text(c64::colour_names[n]) + ", " +
-             json_text(hex_colour(c64::palettes[0].rgb[n])) + "]";
+             json_text(c64::hex_colour(c64::palettes[0].rgb[n])) + "]";
   return "\n  \"colours\": [" + items + "]";
 }
 
@@ -67,7 +62,7 @@ std::string palette_json(const picture::Picture& picture, const std::map<int, st
   for (std::size_t index = 0; index < picture.palette.size(); ++index) {
     std::uint32_t rgb = picture.palette[index];
     int number = used.count(static_cast<int>(index)) ? together.number(rgb) : alone.number(rgb);
-    colours += std::string(index == 0 ? "" : ", ") + json_text(hex_colour(rgb));
+    colours += std::string(index == 0 ? "" : ", ") + json_text(c64::hex_colour(rgb));
     numbers += std::string(index == 0 ? "" : ", ") + std::to_string(number);
   }
   return ",\n  \"palette\": [" + colours + "],\n  \"c64\": [" + numbers + "]";

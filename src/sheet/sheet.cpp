@@ -33,12 +33,6 @@ using companion::plural;
 using picture::colour_at;
 using picture::transparent;
 
-std::string hex_colour(std::uint32_t rgb) {
-  char text[8] = "#000000";
-  for (int i = 0; i < 6; ++i) text[6 - i] = "0123456789ABCDEF"[rgb >> (4 * i) & 15];
-  return text;
-}
-
 // A pixel's alpha where the picture has one and it is neither opaque nor
 // transparent; 0 otherwise.
 int partial_alpha(const Picture& picture, int x, int y) {
@@ -243,13 +237,13 @@ std::string no_colour_message(const Cell& cell) {
                       " published palettes: " + palettes_tried() + ")";
   if (colours > 2)
     return plural(static_cast<std::int64_t>(colours), "colour", "colours") + ", " + pixels +
-           ", are in no C64 palette" + tried + ", the first " + hex_colour(cell.strange) +
+           ", are in no C64 palette" + tried + ", the first " + c64::hex_colour(cell.strange) +
            " here: the picture was smoothed or scaled; export it at 1x without smoothing "
            "(nearest neighbour), in the C64's colours";
   c64::Nearest near = c64::nearest(cell.strange);
-  return "colour " + hex_colour(cell.strange) + " is in no published C64 palette" + tried + ", " +
-         pixels + "; the nearest C64 colour is " + name_of(near.number) + " (" +
-         hex_colour(near.palette->rgb[static_cast<std::size_t>(near.number)]) + " in " +
+  return "colour " + c64::hex_colour(cell.strange) + " is in no published C64 palette" + tried +
+         ", " + pixels + "; the nearest C64 colour is " + name_of(near.number) + " (" +
+         c64::hex_colour(near.palette->rgb[static_cast<std::size_t>(near.number)]) + " in " +
          std::string(near.palette->name) +
          "): draw with the C64's colours, or give --palette with a file of the palette it was "
          "drawn in";
@@ -484,7 +478,7 @@ std::optional<std::string> palette_note(const c64::Matcher& matcher,
   std::string name(matcher.palette->name), readings;
   for (const c64::Disagreement& other : others)
     readings += (readings.empty() ? "" : "; ") + std::string(other.palette->name) + " reads " +
-                hex_colour(other.rgb) + " as " + name_of(other.its_number) + ", not " +
+                c64::hex_colour(other.rgb) + " as " + name_of(other.its_number) + ", not " +
                 name_of(other.number);
   return "the colours are read in the " + name +
          " palette, the first that holds them all, but other palettes hold them too: " + readings +
