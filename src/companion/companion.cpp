@@ -80,7 +80,8 @@ std::optional<Format> format_named(std::string_view name) {
 }
 
 std::string console_line(const std::string& shown_file, const Finding& finding) {
-  return shown_file + ": " + finding.severity + ": " + finding.message + "\n";
+  return (finding.file.empty() ? shown_file : finding.file) + ": " + finding.severity + ": " +
+         finding.message + "\n";
 }
 
 namespace {
@@ -114,9 +115,12 @@ std::string list_of(const std::vector<std::string>& items) {
 }
 
 std::string finding_json(const std::string& file, const Finding& finding) {
-  return "{\"file\": " + json_text(file) + ", \"cell\": " + json_number(finding.cell) +
-         ", \"x\": " + json_number(finding.x) + ", \"y\": " + json_number(finding.y) +
-         ", \"severity\": " + json_text(finding.severity) +
+  std::string set = finding.set_kind.empty()
+                        ? ""
+                        : ", " + json_text(finding.set_kind) + ": " + json_text(finding.set_name);
+  return "{\"file\": " + json_text(finding.file.empty() ? file : finding.file) + set +
+         ", \"cell\": " + json_number(finding.cell) + ", \"x\": " + json_number(finding.x) +
+         ", \"y\": " + json_number(finding.y) + ", \"severity\": " + json_text(finding.severity) +
          ", \"kind\": " + json_text(finding.kind) + ", \"message\": " + json_text(finding.message) +
          ", \"fix\": " + finding.fix_json + "}";
 }

@@ -54,6 +54,9 @@ struct Finding {
   std::string message;
   std::optional<int> cell, x, y;
   std::string fix_json = "null";  // the mechanical fix as a JSON value
+  std::string file;               // where not the document's own file (a project's picture)
+  // In a project: "animation" or "object", and its name.
+  std::string set_kind, set_name;
 };
 std::string console_line(const std::string& shown_file, const Finding& finding);
 

@@ -212,8 +212,15 @@ MaybeProblem options_problem(const Options& options) {
 
 }  // namespace
 
+MaybeProblem read_option(const std::string& option, const std::string& value, Options& options) {
+  auto reader = with_value.find(option);
+  if (reader == with_value.end()) return Problem{"there is no option " + option};
+  return reader->second(value, options);
+}
+
 MaybeProblem read_options(const std::vector<std::string>& arguments, Options& options) {
   std::vector<std::string> files;
+  std::string other;  // the first option besides --format
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string word = arguments[i];
     if (!word.starts_with("--") || files.size() == 2 || word == "--") {
@@ -232,10 +239,18 @@ MaybeProblem read_options(const std::vector<std::string>& arguments, Options& op
     }
     if (equals == std::string::npos && i + 1 == arguments.size())
       return Problem{option + " needs a value"};
+    if (option != "--format" && other.empty()) other = option;
     std::string value = equals != std::string::npos ? word.substr(equals + 1) : arguments[++i];
     if (MaybeProblem problem = reader->second(value, options)) return problem;
   }
   if (options.help || options.version) return {};
+  if (names_a_project(files)) {
+    options.project = files[0];
+    if (other.empty() && options.mode == Options::Mode::unset) return {};
+    return Problem{"a project file takes no option but --format, not " +
+                   (other.empty() ? std::string("--hires or --multicolour") : other) +
+                   ": its keys say the rest"};
+  }
   if (files.size() != 2) return Problem{"give a picture and an output name (quorvel-sheet --help)"};
   options.picture = files[0];
   options.outname = files[1];

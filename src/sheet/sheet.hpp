@@ -33,6 +33,7 @@ inline constexpr Syntax syntaxes[] = {
 
 struct Options {
   std::string picture, outname;
+  std::string project;  // a project file, given alone: its keys say the rest
   int cell_width = 24, cell_height = 21;
   int origin_x = 0, origin_y = 0, spacing_x = 0, spacing_y = 0;
   std::string frames;  // empty: every cell, in order
@@ -64,6 +65,14 @@ struct Grid {
   int top(int cell) const { return origin_y + cell / columns * step_y; }
 };
 Grid grid_for(const Options& options, int width, int height);
+
+// Whether the command line names a project file: one argument that ends in
+// ".toml" (in any letter case).
+bool names_a_project(const std::vector<std::string>& files);
+
+// One option that takes a value, with its value, as the command line reads
+// it ("--cell", "32x32").
+MaybeProblem read_option(const std::string& option, const std::string& value, Options& options);
 
 // "0-3,6", "3,0": the cells to write, in order, repeats allowed; a cell
 // outside the grid among it is a problem.
