@@ -14,7 +14,7 @@ include(GNUInstallDirs)
 # Installed folders are 0755 whatever the builder's umask, so packages match.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-set(example_files FILES_MATCHING PATTERN "*.bmp" PATTERN "*.asm" PATTERN "Makefile")
+set(example_files FILES_MATCHING PATTERN "*.bmp" PATTERN "*.asm" PATTERN "*.toml" PATTERN "Makefile")
 # The .zip and the static programs' tarballs hold one flat folder.
 if(WIN32 OR QUORVEL_STATIC)
   install(TARGETS quorvel quorvel-check quorvel-sheet RUNTIME DESTINATION .)

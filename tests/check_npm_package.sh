@@ -25,7 +25,7 @@ test "$(wc -c < rocket.spr)" -eq 256
 echo "the installed quorvel-sheet made the rocket's four blocks"
 if command -v acme >/dev/null; then
   make -s -C examples/c64 >/dev/null && test -s examples/c64/balloon-demo.prg &&
-    test -s examples/c64/rocket-demo.prg
+    test -s examples/c64/rocket-demo.prg && test -s examples/c64/scene-demo.prg
   echo "the C64 examples build with the installed programs"
 fi
 for page in quorvel quorvel-check quorvel-sheet; do

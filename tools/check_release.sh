@@ -13,14 +13,15 @@ release=${1:-build/release}
 # What every package holds for its users, beside its programs.
 documents="README.md LICENSE CHANGELOG.md quorvel.html quorvel.1 quorvel-check.1 quorvel-sheet.1
   docs/balloon.png docs/smiley.png docs/row.png docs/page.png docs/sheet.png
-  examples/balloon.bmp examples/smiley.bmp examples/rocket.bmp examples/c64/Makefile
-  examples/c64/balloon-demo.asm examples/c64/rocket-demo.asm"
+  examples/balloon.bmp examples/smiley.bmp examples/rocket.bmp examples/scene.bmp examples/c64/Makefile
+  examples/c64/balloon-demo.asm examples/c64/rocket-demo.asm examples/c64/scene-demo.asm
+  examples/c64/scene.toml"
 deb_documents="usr/share/man/man1/quorvel.1.gz usr/share/man/man1/quorvel-check.1.gz
   usr/share/man/man1/quorvel-sheet.1.gz
   $(for member in README.md LICENSE copyright changelog.gz quorvel.html docs/balloon.png docs/smiley.png \
       docs/row.png docs/page.png docs/sheet.png examples/balloon.bmp examples/smiley.bmp \
-      examples/rocket.bmp examples/c64/Makefile examples/c64/balloon-demo.asm \
-      examples/c64/rocket-demo.asm; do echo "usr/share/doc/quorvel/$member"; done)"
+      examples/rocket.bmp examples/scene.bmp examples/c64/Makefile examples/c64/balloon-demo.asm \
+      examples/c64/rocket-demo.asm examples/c64/scene-demo.asm examples/c64/scene.toml; do echo "usr/share/doc/quorvel/$member"; done)"
 
 # kind: the file's name; its members, one a line, without the archive's top folder.
 kind_of() {
@@ -91,7 +92,7 @@ tar xzf "$release"/quorvel-*-linux-x86_64.tar.gz -C "$work"
 (cd "$work" && folder=$(ls -d quorvel-*-linux-x86_64) &&
   "$folder/quorvel" "$folder/examples/balloon.bmp" balloon.prg 2000 0 0 1 2 3 >/dev/null &&
   make -s -C "$folder/examples/c64" >/dev/null && test -s "$folder/examples/c64/balloon-demo.prg" &&
-  test -s "$folder/examples/c64/rocket-demo.prg")
+  test -s "$folder/examples/c64/rocket-demo.prg" && test -s "$folder/examples/c64/scene-demo.prg")
 echo "the x86-64 tarball: the README's first example and the C64 example work"
 mkdir "$work/deb" "$work/user"
 dpkg-deb -x "$release"/quorvel_*.deb "$work/deb"
@@ -99,5 +100,5 @@ dpkg-deb -x "$release"/quorvel_*.deb "$work/deb"
   cp -r "$work/deb/usr/share/doc/quorvel/examples" . &&
   quorvel examples/balloon.bmp balloon.prg 2000 0 0 1 2 3 >/dev/null &&
   make -s -C examples/c64 >/dev/null && test -s examples/c64/balloon-demo.prg &&
-  test -s examples/c64/rocket-demo.prg)
+  test -s examples/c64/rocket-demo.prg && test -s examples/c64/scene-demo.prg)
 echo "the .deb's files: the README's first example and the C64 example work"
