@@ -658,4 +658,110 @@ TEST(SheetProperty, EveryBlockIsTheConvertersSprite) {
   std::cout << blocks << " blocks the converter's\n";
 }
 
+// Lines of a text file, as a set.
+std::set<std::string> lines_of(const Bytes& bytes) {
+  std::set<std::string> lines;
+  std::istringstream text(std::string(bytes.begin(), bytes.end()));
+  for (std::string line; std::getline(text, line);) lines.insert(line);
+  return lines;
+}
+
+// A random sheet of random cells (by palette index, or by C64 colour with
+// one own colour a cell), made once by the command line and once by a
+// project of one sheet and one animation: the same status, the very same
+// blocks, and every label of the command line among the project's.
+TEST(SheetProperty, AOneAnimationProjectIsItsCommandLine) {
+  Generator generate(base_seed() + 6);
+  TempDir folder;
+  int compared = 0;
+  for (int done = 0; done < std::max(6, case_count() / 100); ++done) {
+    bool by_colour = done % 2 == 1;
+    int bits = by_colour ? 4 : std::array{1, 4, 8}[static_cast<std::size_t>(done / 2 % 3)];
+    int cell_width = generate.pick(24, 28), cell_height = generate.pick(21, 24);
+    int columns = generate.pick(1, 4), rows = generate.pick(1, 3);
+    int origin = generate.pick(0, 3), spacing = generate.pick(0, 2);
+    std::size_t width = static_cast<std::size_t>(origin + columns * (cell_width + spacing));
+    std::size_t height = static_cast<std::size_t>(origin + rows * (cell_height + spacing));
+    // by colour: blue, light red and orange (codes 0, 1 and 3) and each
+    // cell's own colour (code 2); by index the codes themselves. Each cell
+    // drawn from its own left edge, in pairs but for hires, in its sprite's
+    // 24 by 21; the rest the background.
+    const int registers[4] = {6, 10, 0, 8};
+    auto place = [&](std::size_t at, int size, int& cell, int& within) {
+      int from = static_cast<int>(at) - origin;
+      cell = from < 0 ? -1 : from / (size + spacing);
+      within = from < 0 ? -1 : from % (size + spacing);
+      return from >= 0 && within < size;
+    };
+    PixelRows pixels(height, std::vector<std::uint8_t>(width));
+    for (std::size_t y = 0; y < height; ++y)
+      for (std::size_t x = 0; x < width; ++x) {
+        int column = 0, cx = 0, row = 0, cy = 0;
+        bool inside = place(x, cell_width, column, cx) && place(y, cell_height, row, cy) &&
+                      cx < 24 && cy < 21;
+        int code = !inside       ? 0
+                   : bits == 1   ? generate.pick(0, 2) == 0
+                   : cx % 2 == 1 ? -1
+                                 : generate.pick(0, 3);
+        int own = (row * columns + column) % 4 + 1;  // white, red, cyan, purple
+        int colour = code == 2 ? own : registers[std::max(code, 0)];
+        pixels[y][x] = static_cast<std::uint8_t>(code < 0    ? pixels[y][x - 1]
+                                                 : by_colour ? colour
+                                                             : code);
+      }
+    const c64::Palette& pepto = c64::palettes[0];
+    write_file(
+        folder.file("sheet.bmp"),
+        encode_bmp({.bits = bits,
+                    .pixels = pixels,
+                    .colours = std::vector<std::uint32_t>(pepto.rgb.begin(), pepto.rgb.end())}));
+    std::string cells;
+    for (int items = generate.pick(1, 3); items > 0; --items) {
+      int first = generate.pick(0, columns * rows - 1),
+          last = generate.pick(first, columns * rows - 1);
+      cells += (cells.empty() ? "" : ",") + std::to_string(first) +
+               (last > first ? "-" + std::to_string(last) : "");
+    }
+    std::string address =
+        generate.pick(0, 3) == 0 ? "" : std::to_string(generate.pick(2, 3) * 1000);
+    std::string cell = std::to_string(cell_width) + "x" + std::to_string(cell_height);
+    std::string offsets = std::to_string(origin) + "," + std::to_string(origin);
+    std::string gaps = std::to_string(spacing) + "," + std::to_string(spacing);
+    std::vector<std::string> arguments = {"--cell",    cell,       "--origin", offsets,
+                                          "--spacing", gaps,       "--frames", cells,
+                                          "--labels",  "line.inc", "--name",   "anim"};
+    std::string project = "output = \"project.spr\"\nlabels = \"project.inc\"\nname = \"anim\"\n";
+    if (!address.empty()) {
+      arguments.insert(arguments.end(), {"--address", address});
+      project += "address = \"" + address + "\"\n";
+    }
+    if (by_colour) {
+      arguments.insert(arguments.end(),
+                       {"--background", "6", "--multicolour1", "10", "--multicolour2", "8"});
+      project += "[registers]\nbackground = 6\nmulticolour1 = 10\nmulticolour2 = 8\n";
+    }
+    project += "[[sheet]]\npicture = \"sheet.bmp\"\ncell = \"" + cell + "\"\norigin = \"" +
+               offsets + "\"\nspacing = \"" + gaps +
+               "\"\n[[sheet.animation]]\nname = \"anim\"\ncells = \"" + cells + "\"\n";
+    arguments.insert(arguments.end(), {"sheet.bmp", "line.spr"});
+    write_file(folder.file("game.toml"), project);
+    for (const char* made : {"line.spr", "line.inc", "project.spr", "project.inc"})
+      std::remove(folder.file(made).c_str());
+    RunResult line =
+        run_program(arguments, {.working_directory = folder.path, .program = sheet_path()});
+    RunResult whole =
+        run_program({"game.toml"}, {.working_directory = folder.path, .program = sheet_path()});
+    ASSERT_EQ(whole.status, line.status)
+        << project << line.output << line.error << whole.output << whole.error;
+    if (line.status != 0) continue;
+    ASSERT_EQ(read_file(folder.file("project.spr")), read_file(folder.file("line.spr"))) << project;
+    std::set<std::string> own = lines_of(read_file(folder.file("project.inc")));
+    for (const std::string& label : lines_of(read_file(folder.file("line.inc"))))
+      ASSERT_TRUE(own.count(label)) << label << " is not among the project's labels\n" << project;
+    ++compared;
+  }
+  std::cout << compared << " projects wrote the command line's blocks and labels\n";
+  EXPECT_GT(compared, 0);
+}
+
 }  // namespace
