@@ -20,8 +20,7 @@ int distance(std::uint32_t rgb, std::uint32_t other) {
 
 }  // namespace
 
-int Matcher::number(std::uint32_t rgb) {
-  if (rgb == last) return last_number;
+int Matcher::remembered(std::uint32_t rgb) {
   auto found = known.find(rgb);
   int result = found != known.end() ? found->second : match(rgb);
   if (found == known.end() && known.size() < (1 << 16)) known.emplace(rgb, result);

@@ -21,8 +21,10 @@ struct Matcher {
   int last_number = -1;
   std::unordered_map<std::uint32_t, int> known;
 
-  // The colour number of 0xRRGGBB; -1 for a colour of no palette.
-  int number(std::uint32_t rgb);
+  // The colour number of 0xRRGGBB; -1 for a colour of no palette. Asked
+  // of every pixel, mostly the colour of the one before it.
+  int number(std::uint32_t rgb) { return rgb == last ? last_number : remembered(rgb); }
+  int remembered(std::uint32_t rgb);
   int match(std::uint32_t rgb) const;
 };
 

@@ -81,6 +81,17 @@ struct Rows {
   }
 };
 
+// One stored row's indices, for a depth known when compiled: a sheet has
+// many pixels, and the shifts and masks then cost next to nothing.
+template <int bits>
+void unpack_row(const std::uint8_t* row, std::uint8_t* indices, std::size_t width) {
+  constexpr int per_byte = 8 / bits, mask = (1 << bits) - 1;
+  // as index_in_row, a whole byte at a time
+  for (std::size_t x = 0; x < width; ++row)
+    for (int k = 0; k < per_byte && x < width; ++k, ++x)
+      indices[x] = static_cast<std::uint8_t>(*row >> (8 - bits - k * bits) & mask);
+}
+
 void decode_indexed(const Bytes& bytes, const Header& header, const Rows& rows, Picture& picture) {
   picture.bits = static_cast<int>(header.bits);
   std::int64_t entries = header.colours_used != 0 ? header.colours_used : 1 << header.bits;
@@ -91,10 +102,12 @@ void decode_indexed(const Bytes& bytes, const Header& header, const Rows& rows, 
   }
   auto width = static_cast<std::size_t>(picture.width);
   picture.indices.resize(width * static_cast<std::size_t>(picture.height));
+  auto unpack = picture.bits == 8   ? unpack_row<8>
+                : picture.bits == 4 ? unpack_row<4>
+                                    : unpack_row<1>;
   for (int y = 0; y < picture.height; ++y)
-    for (std::size_t x = 0; x < width; ++x)
-      picture.indices[static_cast<std::size_t>(y) * width + x] = static_cast<std::uint8_t>(
-          index_in_row(bytes.data() + rows.at(y), static_cast<std::int64_t>(x), picture.bits));
+    unpack(bytes.data() + rows.at(y), picture.indices.data() + static_cast<std::size_t>(y) * width,
+           width);
 }
 
 void decode_colours(const Bytes& bytes, const Header& header, const Rows& rows, Picture& picture) {

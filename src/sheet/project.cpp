@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
+#include <set>
 
 #include "c64/arguments.hpp"
 
@@ -154,27 +154,8 @@ std::string project_labels_text(const Project& project, const std::vector<Made>&
   return text;
 }
 
-MaybeProblem labels_once(const std::vector<std::pair<std::string, int>>& labels) {
-  std::map<std::string, std::string> seen;
-  for (const auto& [name, value] : labels) {
-    std::string folded = name;
-    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!seen.emplace(folded, name).second)
-      return Problem{"the label \"" + name +
-                     "\" is made twice (of two names, such as \"a\" and "
-                     "\"a_1\", whose labels meet; assemblers such as 64tass read them in any "
-                     "letter case): rename one"};
-  }
-  return {};
-}
-
-std::string project_tables_text(const Project& project, const std::vector<Made>& made) {
-  const ProjectSyntax& syntax = *project.syntax;
-  std::string text = syntax.name == "c" ? "#pragma once\n" : "";
-  auto table = [&](const std::string& name, const std::vector<int>& values) {
-    text += std::string(syntax.table_before) + name + std::string(syntax.table_between) +
-            joined(values) + std::string(syntax.table_after) + "\n";
-  };
+std::vector<Table> project_tables(const std::vector<Made>& made) {
+  std::vector<Table> tables;
   for (const Made& set : made) {
     std::vector<int> pointers, colours, xs, ys;
     for (std::size_t n = 0; n < set.frames.size(); ++n) {
@@ -184,12 +165,40 @@ std::string project_tables_text(const Project& project, const std::vector<Made>&
       xs.push_back(at % set.set->columns * 24);
       ys.push_back(at / set.set->columns * 21);
     }
-    table(set.set->name + "_pointers", pointers);
-    if (set.set->by_colour) table(set.set->name + "_colours", colours);
+    const std::string& name = set.set->name;
+    tables.push_back({name + "_pointers", pointers});
+    if (set.set->by_colour) tables.push_back({name + "_colours", colours});
     if (!set.set->object) continue;
-    table(set.set->name + "_x", xs);
-    table(set.set->name + "_y", ys);
+    tables.push_back({name + "_x", xs});
+    tables.push_back({name + "_y", ys});
   }
+  return tables;
+}
+
+MaybeProblem names_once(const Project& project, const std::vector<Made>& made) {
+  std::vector<std::string> names;
+  for (const auto& [name, value] : project_labels(project, made)) names.push_back(name);
+  if (!project.tables.empty())
+    for (const Table& table : project_tables(made)) names.push_back(table.name);
+  std::set<std::string> seen;
+  for (const std::string& name : names) {
+    std::string folded = name;
+    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!seen.insert(folded).second)
+      return Problem{"the label \"" + name +
+                     "\" is made twice, by two names whose labels meet (such as objects \"a\" "
+                     "and \"a_1\", both making a_1_x; assemblers such as 64tass read labels in "
+                     "any letter case): rename one"};
+  }
+  return {};
+}
+
+std::string project_tables_text(const Project& project, const std::vector<Made>& made) {
+  const ProjectSyntax& syntax = *project.syntax;
+  std::string text = syntax.name == "c" ? "#pragma once\n" : "";
+  for (const Table& table : project_tables(made))
+    text += std::string(syntax.table_before) + table.name + std::string(syntax.table_between) +
+            joined(table.values) + std::string(syntax.table_after) + "\n";
   return text;
 }
 

@@ -87,8 +87,16 @@ std::vector<std::uint8_t> project_blocks(const Project& project, const std::vect
 // The labels, in order, and as the project's syntax writes them.
 std::vector<std::pair<std::string, int>> project_labels(const Project& project,
                                                         const std::vector<Made>& made);
-// Each label once, in any letter case.
-MaybeProblem labels_once(const std::vector<std::pair<std::string, int>>& labels);
+// Each table: its name and its bytes.
+struct Table {
+  std::string name;
+  std::vector<int> values;
+};
+// Per animation its pointers and (by C64 colour) colours; per object those,
+// and each sprite's x and y from its top left.
+std::vector<Table> project_tables(const std::vector<Made>& made);
+// Each label and table name once, in any letter case.
+MaybeProblem names_once(const Project& project, const std::vector<Made>& made);
 std::string project_labels_text(const Project& project, const std::vector<Made>& made);
 // The tables of pointers, colours and offsets, as source in the project's syntax.
 std::string project_tables_text(const Project& project, const std::vector<Made>& made);

@@ -255,6 +255,9 @@ MaybeProblem read_sheet(const Place& place, const toml::table& table, ProjectShe
   }
   if (MaybeProblem problem = read_sets(place, table, "animation", sheet)) return problem;
   if (MaybeProblem problem = read_sets(place, table, "object", sheet)) return problem;
+  // in the file's order, animations and objects as they come
+  std::stable_sort(sheet.sets.begin(), sheet.sets.end(),
+                   [](const SpriteSet& a, const SpriteSet& b) { return a.line < b.line; });
   if (sheet.sets.empty())
     return Problem{place.at(sheet.line) + "the sheet of \"" + picture +
                    "\" has no [[sheet.animation]] and no [[sheet.object]]: name its sprites"};
@@ -395,7 +398,8 @@ MaybeProblem read_project(std::string_view text, Project& project) {
   toml::parse_result result = toml::parse(text, std::string_view(project.file));
   if (!result) {
     const toml::parse_error& error = result.error();
-    return Problem{place.at(static_cast<int>(error.source().begin.line)) + "column " +
+    std::string at = place.at(static_cast<int>(error.source().begin.line));
+    return Problem{at.substr(0, at.size() - 2) + ", column " +
                    std::to_string(error.source().begin.column) + ": " +
                    std::string(error.description())};
   }

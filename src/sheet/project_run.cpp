@@ -228,7 +228,7 @@ MaybeProblem prepare(const std::string& file, Project& project, std::vector<Shee
   for (const ProjectSheet& sheet : project.sheets)
     for (const SpriteSet& set : sheet.sets)
       made.push_back({&set, std::vector<Frame>(set.frames.size()), first_blocks[n++]});
-  if (MaybeProblem problem = labels_once(project_labels(project, made)))
+  if (MaybeProblem problem = names_once(project, made))
     return Problem{project.shown + ": " + problem->text};
   return outputs_apart(project, works);
 }
@@ -248,8 +248,8 @@ int run_project(const std::string& file, companion::Format format) {
   std::vector<companion::Finding> findings, notes;
   convert(project, works, frames, findings, notes);
   for (Made& set : made) set.frames = frames[set.set];
-  std::string json = made_json(project, made);
   bool text = format == companion::Format::text;
+  std::string json = text ? "" : made_json(project, made);
   if (text && !notes.empty() && !say(platform::standard_output(), sheet_run::lines_of("", notes)))
     return cannot;
   std::vector<companion::Finding> reported = notes;

@@ -48,15 +48,34 @@ int partial_alpha(const Picture& picture, int x, int y) {
 std::vector<std::uint32_t> read_cell(const Picture& picture, const Grid& grid, int index,
                                      std::unordered_set<std::uint32_t>& distinct, Found& partial,
                                      int& first_alpha) {
-  std::vector<std::uint32_t> colours;
-  colours.reserve(static_cast<std::size_t>(grid.cell_width * grid.cell_height));
+  std::vector<std::uint32_t> colours(static_cast<std::size_t>(grid.cell_width * grid.cell_height));
+  std::uint32_t* out = colours.data();
+  if (picture.bits != 0) {
+    // by the palette: each entry's colour, and the entries used
+    std::uint32_t entries[256] = {};
+    std::copy(picture.palette.begin(), picture.palette.end(), entries);
+    bool used[256] = {};
+    for (int y = grid.top(index); y < grid.top(index) + grid.cell_height; ++y) {
+      const std::uint8_t* row =
+          picture.indices.data() +
+          static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+          static_cast<std::size_t>(grid.left(index));
+      for (int x = 0; x < grid.cell_width; ++x) {
+        used[row[x]] = true;
+        *out++ = entries[row[x]];
+      }
+    }
+    for (int entry = 0; entry < 256; ++entry)
+      if (used[entry]) distinct.insert(entries[entry]);
+    return colours;
+  }
   std::uint32_t last = transparent;
   for (int y = grid.top(index); y < grid.top(index) + grid.cell_height; ++y)
     for (int x = grid.left(index); x < grid.left(index) + grid.cell_width; ++x) {
       std::uint32_t rgb = colour_at(picture, x, y);
       if (rgb != last && rgb != transparent && distinct.size() <= 4096) distinct.insert(rgb);
       last = rgb;
-      colours.push_back(rgb);
+      *out++ = rgb;
       if (int alpha = partial_alpha(picture, x, y)) {
         if (partial.count == 0) first_alpha = alpha;
         partial.at(x, y);
@@ -87,22 +106,32 @@ struct Cell {
   std::set<int> above_indices;
 };
 
-bool register_colour(const Plan& plan, int number) {
-  return number == plan.background ||
-         (!plan.hires && (plan.multicolour1 == number || plan.multicolour2 == number));
-}
+// The registers' colour numbers as the sprite reads them, asked of every
+// pixel: -2 (no colour's number) for a register not given, or not read (the
+// multicolour registers of a hires sprite).
+struct Registers {
+  int background, multicolour1, multicolour2, own_code;
+  explicit Registers(const Plan& plan)
+      : background(plan.background),
+        multicolour1(plan.hires ? -2 : plan.multicolour1.value_or(-2)),
+        multicolour2(plan.hires ? -2 : plan.multicolour2.value_or(-2)),
+        own_code(plan.hires ? 1 : 2) {}
+  bool hold(int number) const {
+    return number == background || number == multicolour1 || number == multicolour2;
+  }
+};
 
 // A pixel's code by C64 colour; the sprite's own colour is the cell's most
 // common colour besides the registers', and any other is a finding.
-int colour_code(const Plan& plan, Cell& cell, int number, int x, int y) {
-  if (number == plan.background) return 0;
-  if (!plan.hires && plan.multicolour1 == number) return 1;
-  if (!plan.hires && plan.multicolour2 == number) return 3;
-  if (number != *cell.own) {
+int colour_code(const Registers& registers, Cell& cell, int own, int number, int x, int y) {
+  if (number == registers.background) return 0;
+  if (number == registers.multicolour1) return 1;
+  if (number == registers.multicolour2) return 3;
+  if (number != own) {
     if (cell.second.count == 0) cell.second_colour = number;
     cell.second.at(x, y);
   }
-  return plan.hires ? 1 : 2;
+  return registers.own_code;
 }
 
 // A pixel of a multicolour sprite beside the one to its left (-1 for none),
@@ -122,20 +151,33 @@ void count_pair(Cell& cell, int x, int left, int value, int px, int py) {
   }
 }
 
+// Each pixel of a multicolour sprite beside the one to its left, by C64
+// colour: a pixel of no C64 colour is told of otherwise, and no pair.
+void count_pairs(const std::vector<int>& numbers, int width, int left_edge, int top_edge,
+                 Cell& cell) {
+  for (int y = 0; y < sprite_rule::height; ++y)
+    for (int x = 0; x < sprite_rule::width; ++x) {
+      const int* row = numbers.data() + static_cast<std::ptrdiff_t>(y) * width;
+      if (row[x] >= 0)
+        count_pair(cell, x, x > 0 ? row[x - 1] : -1, row[x], left_edge + x, top_edge + y);
+    }
+}
+
 // The C64 colour of each pixel of a cell, -1 for none, and the sprite's own
 // colour: the most common of the others.
 std::vector<int> cell_colours(const std::vector<std::uint32_t>& colours, const Grid& grid,
                               const Plan& plan, c64::Matcher& matcher, Cell& cell) {
-  std::vector<int> numbers;
-  numbers.reserve(colours.size());
+  std::vector<int> numbers(colours.size());
+  Registers registers(plan);
   int others[16] = {};
   for (int y = 0; y < grid.cell_height; ++y)
     for (int x = 0; x < grid.cell_width; ++x) {
-      std::uint32_t rgb = colours[static_cast<std::size_t>(y * grid.cell_width + x)];
+      std::size_t at = static_cast<std::size_t>(y * grid.cell_width + x);
+      std::uint32_t rgb = colours[at];
       int number = rgb == transparent ? plan.background : matcher.number(rgb);
-      numbers.push_back(number);
+      numbers[at] = number;
       if (number >= 0 && x < sprite_rule::width && y < sprite_rule::height &&
-          !register_colour(plan, number))
+          !registers.hold(number))
         ++others[number];
     }
   for (int number = 0; number < 16; ++number)
@@ -146,12 +188,18 @@ std::vector<int> cell_colours(const std::vector<std::uint32_t>& colours, const G
 void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, int index,
                    const Plan& plan, c64::Matcher& matcher, Cell& cell) {
   std::vector<int> numbers = cell_colours(colours, grid, plan, matcher, cell);
+  Registers registers(plan);
+  int own = cell.own.value_or(-2);
+  cell.mask.assign(numbers.size(), 0);
+  int left_edge = grid.left(index), top_edge = grid.top(index);
   for (int y = 0; y < grid.cell_height; ++y) {
     for (int x = 0; x < grid.cell_width; ++x) {
-      int px = grid.left(index) + x, py = grid.top(index) + y;
-      int number = numbers[static_cast<std::size_t>(y * grid.cell_width + x)];
-      cell.drawn = cell.drawn || number != plan.background;
-      cell.mask.push_back(number != plan.background);
+      int px = left_edge + x, py = top_edge + y;
+      std::size_t at = static_cast<std::size_t>(y * grid.cell_width + x);
+      int number = numbers[at];
+      if (number == plan.background) continue;
+      cell.drawn = true;
+      cell.mask[at] = 1;
       if (number < 0) {
         std::uint32_t rgb = colours[static_cast<std::size_t>(y * grid.cell_width + x)];
         if (cell.no_colour.count == 0) cell.strange = rgb;
@@ -160,14 +208,14 @@ void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, 
         continue;
       }
       if (x >= sprite_rule::width || y >= sprite_rule::height) {
-        if (number != plan.background) cell.outside.at(px, py);
+        cell.outside.at(px, py);
         continue;
       }
-      int left = x > 0 ? numbers[static_cast<std::size_t>(y * grid.cell_width + x - 1)] : -1;
-      if (!plan.hires) count_pair(cell, x, left, number, px, py);
-      cell.pixels[y][x] = static_cast<std::uint8_t>(colour_code(plan, cell, number, px, py));
+      cell.pixels[y][x] =
+          static_cast<std::uint8_t>(colour_code(registers, cell, own, number, px, py));
     }
   }
+  if (!plan.hires) count_pairs(numbers, grid.cell_width, left_edge, top_edge, cell);
 }
 
 // By palette index, whether a pixel shows anything but the background.
@@ -177,6 +225,7 @@ bool drawn_by_index(const Plan& plan, std::uint8_t pixel) {
 
 void cut_by_index(const Picture& picture, const Grid& grid, int index, const Plan& plan,
                   Cell& cell) {
+  cell.mask.reserve(static_cast<std::size_t>(grid.cell_width * grid.cell_height));
   for (int y = 0; y < grid.cell_height; ++y) {
     for (int x = 0; x < grid.cell_width; ++x) {
       int px = grid.left(index) + x, py = grid.top(index) + y;
@@ -204,9 +253,11 @@ void cut_by_index(const Picture& picture, const Grid& grid, int index, const Pla
   }
 }
 
+// A finding where one was found; its message, which costs, made only then.
+template <typename Message>
 void report(std::vector<Finding>& findings, int index, const Found& found, const char* kind,
-            const std::string& message) {
-  if (found.count > 0) findings.push_back({index, found.x, found.y, kind, message});
+            Message message) {
+  if (found.count > 0) findings.push_back({index, found.x, found.y, kind, message()});
 }
 
 std::string list_of(const std::set<int>& indices) {
@@ -251,40 +302,45 @@ std::string no_colour_message(const Cell& cell) {
 
 void cell_findings(const Cell& cell, int index, const Plan& plan, bool spilled,
                    std::vector<Finding>& findings) {
-  report(findings, index, cell.no_colour, "no-c64-colour", no_colour_message(cell));
-  report(findings, index, cell.partial, "partly-transparent",
-         plural(cell.partial.count, "pixel is", "pixels are") + " partly transparent (alpha " +
-             std::to_string(cell.first_alpha) +
-             " the first here): a pixel of alpha 128 or more is taken as opaque, one below as "
-             "the background, so some show and some vanish: make every pixel wholly opaque or "
-             "wholly transparent (export without anti-aliasing)");
-  std::string registers =
+  report(findings, index, cell.no_colour, "no-c64-colour", [&] { return no_colour_message(cell); });
+  report(findings, index, cell.partial, "partly-transparent", [&] {
+    return plural(cell.partial.count, "pixel is", "pixels are") + " partly transparent (alpha " +
+           std::to_string(cell.first_alpha) +
+           " the first here): a pixel of alpha 128 or more is taken as opaque, one below as "
+           "the background, so some show and some vanish: make every pixel wholly opaque or "
+           "wholly transparent (export without anti-aliasing)";
+  });
+  const char* registers =
       plan.hires ? "the background" : "the background and the two multicolour registers";
   // a neighbour's drawing in its own colour is told as what it is, above
   if (cell.own && !spilled)
-    report(findings, index, cell.second, "second-own-colour",
-           name_of(cell.second_colour) + " is a second colour of the sprite's own, beside " +
-               name_of(*cell.own) + ", its most common (" +
-               plural(cell.second.count, "pixel is", "pixels are") +
-               " of neither it nor a register's colour); a sprite has one colour of its own "
-               "besides " +
-               registers + ": draw it in " + name_of(*cell.own) +
-               (plan.hires ? "" : ", or give it as a multicolour register"));
+    report(findings, index, cell.second, "second-own-colour", [&] {
+      return name_of(cell.second_colour) + " is a second colour of the sprite's own, beside " +
+             name_of(*cell.own) + ", its most common (" +
+             plural(cell.second.count, "pixel is", "pixels are") +
+             " of neither it nor a register's colour); a sprite has one colour of its own "
+             "besides " +
+             registers + ": draw it in " + name_of(*cell.own) +
+             (plan.hires ? "" : ", or give it as a multicolour register");
+    });
   bool off = c64::one_pixel_off(cell.pair_count);
-  report(findings, index, cell.pairs, off ? "pairs-off-by-one" : "pairs",
-         plural(cell.pairs.count, "pair", "pairs") + " of pixels differ (the first here)" +
-             c64::pairs_advice(cell.pair_count) +
-             (plan.by_colour && !off ? ", or give --hires for a hires sprite" : ""));
-  report(findings, index, cell.above, "index-above-3",
-         "palette " + std::string(cell.above_indices.size() == 1 ? "index " : "indices ") +
-             list_of(cell.above_indices) + (cell.above_indices.size() == 1 ? " is" : " are") +
-             " used (" + plural(cell.above.count, "pixel", "pixels") +
-             "); the codes are those of indices 0 to 3, the others become the background: save "
-             "the picture with these colours at indices 0 to 3, or give its colours by C64 colour");
-  report(findings, index, cell.outside, "outside-sprite",
-         plural(cell.outside.count, "pixel", "pixels") +
-             " drawn outside the sprite's 24 by 21 at the top left of the cell: a sprite shows "
-             "only those; draw inside them, or give another --cell or --origin");
+  report(findings, index, cell.pairs, off ? "pairs-off-by-one" : "pairs", [&] {
+    return plural(cell.pairs.count, "pair", "pairs") + " of pixels differ (the first here)" +
+           c64::pairs_advice(cell.pair_count) +
+           (plan.by_colour && !off ? ", or give --hires for a hires sprite" : "");
+  });
+  report(findings, index, cell.above, "index-above-3", [&] {
+    return "palette " + std::string(cell.above_indices.size() == 1 ? "index " : "indices ") +
+           list_of(cell.above_indices) + (cell.above_indices.size() == 1 ? " is" : " are") +
+           " used (" + plural(cell.above.count, "pixel", "pixels") +
+           "); the codes are those of indices 0 to 3, the others become the background: save "
+           "the picture with these colours at indices 0 to 3, or give its colours by C64 colour";
+  });
+  report(findings, index, cell.outside, "outside-sprite", [&] {
+    return plural(cell.outside.count, "pixel", "pixels") +
+           " drawn outside the sprite's 24 by 21 at the top left of the cell: a sprite shows "
+           "only those; draw inside them, or give another --cell or --origin";
+  });
 }
 
 // Whether the picture's pixel shows anything but the background.
@@ -369,16 +425,22 @@ std::optional<Finding> spilled_into(const Picture& picture, const Plan& plan, c6
                                     int index, const Cell& cell) {
   const Grid& grid = plan.grid;
   int width = grid.cell_width, height = grid.cell_height;
-  if (!drawn_as_a_picture(cell.mask, width, height)) return std::nullopt;
-  Pieces pieces = pieces_of(cell.mask, width, height);
-  int column = index % grid.columns, row = index / grid.columns;
   bool beside = grid.step_x == width, below = grid.step_y == height;
+  int column = index % grid.columns, row = index / grid.columns;
   const Edge edges[] = {
       {beside && column > 0, 0, 0, 0, 1, height, -1, 0},
       {beside && column < grid.columns - 1, width - 1, 0, 0, 1, height, 1, 0},
       {below && row > 0, 0, 0, 1, 0, width, 0, -1},
       {below && row < grid.rows - 1, 0, height - 1, 1, 0, width, 0, 1},
   };
+  // most cells leave their edges blank: nothing can cross them
+  bool edge_drawn = false;
+  for (const Edge& edge : edges)
+    for (int i = 0; edge.open && !edge_drawn && i < edge.length; ++i)
+      edge_drawn = cell.mask[static_cast<std::size_t>((edge.y + i * edge.along_y) * width + edge.x +
+                                                      i * edge.along_x)] != 0;
+  if (!edge_drawn || !drawn_as_a_picture(cell.mask, width, height)) return std::nullopt;
+  Pieces pieces = pieces_of(cell.mask, width, height);
   for (const Edge& edge : edges) {
     if (!edge.open) continue;
     int neighbour = index + edge.across_x + edge.across_y * grid.columns;
@@ -443,22 +505,28 @@ bool in_a_cell(int at, int origin, int cell, int step, int cells) {
 std::optional<Finding> outside_every_cell(const Picture& picture, const Plan& plan,
                                           c64::Matcher& matcher) {
   const Grid& grid = plan.grid;
+  // the columns no cell reaches: before the first, in the gaps, after the last
+  std::vector<std::pair<int, int>> gaps = {{0, grid.origin_x}};
+  for (int column = 0; column < grid.columns; ++column)
+    gaps.emplace_back(grid.left(column) + grid.cell_width,
+                      column + 1 < grid.columns ? grid.left(column + 1) : picture.width);
+  const std::vector<std::pair<int, int>> whole_row = {{0, picture.width}};
   Found drawn;
   for (int y = 0; y < picture.height; ++y) {
     bool row_in = in_a_cell(y, grid.origin_y, grid.cell_height, grid.step_y, grid.rows);
-    for (int x = 0; x < picture.width; ++x) {
-      if (row_in && in_a_cell(x, grid.origin_x, grid.cell_width, grid.step_x, grid.columns))
-        continue;
-      if (plan.by_colour) {
-        std::uint32_t rgb = colour_at(picture, x, y);
-        int number = rgb == transparent ? plan.background : matcher.number(rgb);
-        if (number >= 0 && number != plan.background) drawn.at(x, y);
-      } else if (drawn_by_index(plan, picture.indices[static_cast<std::size_t>(y) *
-                                                          static_cast<std::size_t>(picture.width) +
-                                                      static_cast<std::size_t>(x)])) {
-        drawn.at(x, y);
+    for (const auto& [from, to] : row_in ? gaps : whole_row)
+      for (int x = from; x < to; ++x) {
+        if (plan.by_colour) {
+          std::uint32_t rgb = colour_at(picture, x, y);
+          int number = rgb == transparent ? plan.background : matcher.number(rgb);
+          if (number >= 0 && number != plan.background) drawn.at(x, y);
+        } else if (drawn_by_index(plan,
+                                  picture.indices[static_cast<std::size_t>(y) *
+                                                      static_cast<std::size_t>(picture.width) +
+                                                  static_cast<std::size_t>(x)])) {
+          drawn.at(x, y);
+        }
       }
-    }
   }
   if (drawn.count == 0) return std::nullopt;
   return Finding{-1, drawn.x, drawn.y, "outside-every-cell",
