@@ -1,5 +1,5 @@
-// quorvel-sheet PROJECT.toml: every sheet of the project read and planned,
-// the blocks laid out, each cell checked, and the blocks, labels, tables and
+// quorvel-sheet PROJECT.toml: every sheet of the project read, planned and
+// checked cell by cell, the blocks laid out, and the blocks, labels, tables and
 // dependency file written whole, or nothing.
 #include <algorithm>
 #include <deque>
@@ -82,44 +82,6 @@ MaybeProblem plan_sheet(const Project& project, ProjectSheet& sheet, SheetWork& 
   return {};
 }
 
-MaybeProblem read_sheets(Project& project, std::vector<SheetWork>& works) {
-  c64::Palette palette_file{};
-  if (MaybeProblem problem = sheet_run::read_palette_file(project.palette, palette_file))
-    return Problem{project.shown + ": " + problem->text};
-  works.resize(project.sheets.size());
-  for (std::size_t n = 0; n < project.sheets.size(); ++n) {
-    ProjectSheet& sheet = project.sheets[n];
-    sheet.shown = platform::console_text(sheet.options.picture);
-    if (MaybeProblem problem =
-            sheet_run::read_picture(sheet.options.picture, works[n].picture, works[n].identity))
-      return at_line(project, sheet.line, problem->text);
-    if (MaybeProblem problem = plan_sheet(project, sheet, works[n], palette_file)) return problem;
-  }
-  return {};
-}
-
-// The outputs' names: each its own file, none a picture or the project file.
-MaybeProblem outputs_apart(const Project& project, const std::vector<SheetWork>& works) {
-  std::vector<platform::FileIdentity> inputs = {sheet_run::identity_of(project.file)};
-  for (const SheetWork& work : works) inputs.push_back(work.identity);
-  std::vector<const std::string*> names;
-  for (const std::string* name :
-       {&project.output, &project.labels, &project.tables, &project.dependencies}) {
-    if (name->empty()) continue;
-    for (const std::string* other : names)
-      if (*other == *name)
-        return Problem{project.shown + ": \"" + platform::console_text(*name) +
-                       "\" is named for two outputs: give each its own file"};
-    names.push_back(name);
-    platform::FileIdentity identity = sheet_run::identity_of(*name);
-    for (const platform::FileIdentity& input : inputs)
-      if (platform::reach_the_same(identity, input))
-        return Problem{project.shown + ": \"" + platform::console_text(*name) +
-                       "\" is an input of the project (its file or a picture): give another name"};
-  }
-  return {};
-}
-
 // What a set's kind is called in messages.
 std::string what(const SpriteSet& set) {
   return (set.object ? "object " : "animation ") + set.name;
@@ -153,22 +115,67 @@ void gather(const ProjectSheet& sheet, const Group& group, const Conversion& con
   add(conversion.findings, "warning", findings);
 }
 
-// Each plan converted, its frames handed to its sets.
-void convert(const Project& project, std::vector<SheetWork>& works,
-             std::map<const SpriteSet*, std::vector<Frame>>& frames,
-             std::vector<companion::Finding>& findings, std::vector<companion::Finding>& notes) {
-  std::set<std::string> told;
-  for (std::size_t n = 0; n < works.size(); ++n)
-    for (Group& group : works[n].groups) {
-      Conversion conversion = convert_frames(works[n].picture, group.plan);
-      gather(project.sheets[n], group, conversion, told, findings, notes);
-      std::size_t next = 0;
-      for (const SpriteSet* set : group.sets) {
-        auto first = conversion.frames.begin() + static_cast<std::ptrdiff_t>(next);
-        frames[set].assign(first, first + static_cast<std::ptrdiff_t>(set->frames.size()));
-        next += set->frames.size();
-      }
+// What the sheets made: each set's frames, the findings and the notes.
+struct Results {
+  std::map<const SpriteSet*, std::vector<Frame>> frames;
+  std::vector<companion::Finding> findings, notes;
+  std::set<std::string> told;  // the findings said, once each
+};
+
+// A sheet's plans converted, each set given its frames.
+void convert_sheet(const ProjectSheet& sheet, SheetWork& work, Results& results) {
+  for (Group& group : work.groups) {
+    Conversion conversion = convert_frames(work.picture, group.plan);
+    gather(sheet, group, conversion, results.told, results.findings, results.notes);
+    std::size_t next = 0;
+    for (const SpriteSet* set : group.sets) {
+      auto first = conversion.frames.begin() + static_cast<std::ptrdiff_t>(next);
+      results.frames[set].assign(first, first + static_cast<std::ptrdiff_t>(set->frames.size()));
+      next += set->frames.size();
     }
+  }
+}
+
+// Each sheet read, planned and converted in turn; its pixels let go before
+// the next is read, so that a project takes the memory of its largest sheet.
+MaybeProblem read_sheets(Project& project, std::vector<SheetWork>& works, Results& results) {
+  c64::Palette palette_file{};
+  if (MaybeProblem problem = sheet_run::read_palette_file(project.palette, palette_file))
+    return Problem{project.shown + ": " + problem->text};
+  works.resize(project.sheets.size());
+  for (std::size_t n = 0; n < project.sheets.size(); ++n) {
+    ProjectSheet& sheet = project.sheets[n];
+    sheet.shown = platform::console_text(sheet.options.picture);
+    if (MaybeProblem problem =
+            sheet_run::read_picture(sheet.options.picture, works[n].picture, works[n].identity))
+      return at_line(project, sheet.line, problem->text);
+    if (MaybeProblem problem = plan_sheet(project, sheet, works[n], palette_file)) return problem;
+    convert_sheet(sheet, works[n], results);
+    works[n].picture = Picture{};
+  }
+  return {};
+}
+
+// The outputs' names: each its own file, none a picture or the project file.
+MaybeProblem outputs_apart(const Project& project, const std::vector<SheetWork>& works) {
+  std::vector<platform::FileIdentity> inputs = {sheet_run::identity_of(project.file)};
+  for (const SheetWork& work : works) inputs.push_back(work.identity);
+  std::vector<const std::string*> names;
+  for (const std::string* name :
+       {&project.output, &project.labels, &project.tables, &project.dependencies}) {
+    if (name->empty()) continue;
+    for (const std::string* other : names)
+      if (*other == *name)
+        return Problem{project.shown + ": \"" + platform::console_text(*name) +
+                       "\" is named for two outputs: give each its own file"};
+    names.push_back(name);
+    platform::FileIdentity identity = sheet_run::identity_of(*name);
+    for (const platform::FileIdentity& input : inputs)
+      if (platform::reach_the_same(identity, input))
+        return Problem{project.shown + ": \"" + platform::console_text(*name) +
+                       "\" is an input of the project (its file or a picture): give another name"};
+  }
+  return {};
 }
 
 std::string made_json(const Project& project, const std::vector<Made>& made) {
@@ -212,22 +219,23 @@ std::vector<Output> outputs_of(const Project& project, const std::vector<Made>& 
   return outputs;
 }
 
-// The project read, planned and laid out, with its sets' places.
+// The project read, its sheets converted and its blocks laid out; a
+// problem of the project (status 2) wins over any finding.
 MaybeProblem prepare(const std::string& file, Project& project, std::vector<SheetWork>& works,
-                     std::vector<Made>& made) {
+                     Results& results, std::vector<Made>& made) {
   std::vector<std::uint8_t> bytes;
   if (std::uint16_t error = companion::read_whole_file(file, bytes, most_project_bytes))
     return Problem{"cannot read \"" + project.shown + "\": " + companion::cannot_reason(error)};
   std::string text(bytes.begin(), bytes.end());
   if (MaybeProblem problem = read_project(text, project)) return problem;
-  if (MaybeProblem problem = read_sheets(project, works)) return problem;
+  if (MaybeProblem problem = read_sheets(project, works, results)) return problem;
   std::vector<int> first_blocks;
   if (MaybeProblem problem = lay_out(project, first_blocks))
     return Problem{project.shown + ": " + problem->text};
   std::size_t n = 0;
   for (const ProjectSheet& sheet : project.sheets)
     for (const SpriteSet& set : sheet.sets)
-      made.push_back({&set, std::vector<Frame>(set.frames.size()), first_blocks[n++]});
+      made.push_back({&set, results.frames[&set], first_blocks[n++]});
   if (MaybeProblem problem = names_once(project, made))
     return Problem{project.shown + ": " + problem->text};
   return outputs_apart(project, works);
@@ -241,13 +249,11 @@ int run_project(const std::string& file, companion::Format format) {
   project.file = file;
   project.shown = report.shown;
   std::vector<SheetWork> works;
+  Results results;
   std::vector<Made> made;
-  if (MaybeProblem problem = prepare(file, project, works, made))
+  if (MaybeProblem problem = prepare(file, project, works, results, made))
     return report.refused(problem->text);
-  std::map<const SpriteSet*, std::vector<Frame>> frames;
-  std::vector<companion::Finding> findings, notes;
-  convert(project, works, frames, findings, notes);
-  for (Made& set : made) set.frames = frames[set.set];
+  const std::vector<companion::Finding>&findings = results.findings, &notes = results.notes;
   bool text = format == companion::Format::text;
   std::string json = text ? "" : made_json(project, made);
   if (text && !notes.empty() && !say(platform::standard_output(), sheet_run::lines_of("", notes)))

@@ -151,37 +151,25 @@ void count_pair(Cell& cell, int x, int left, int value, int px, int py) {
   }
 }
 
-// Each pixel of a multicolour sprite beside the one to its left, by C64
-// colour: a pixel of no C64 colour is told of otherwise, and no pair.
-void count_pairs(const std::vector<int>& numbers, int width, int left_edge, int top_edge,
-                 Cell& cell) {
-  for (int y = 0; y < sprite_rule::height; ++y)
-    for (int x = 0; x < sprite_rule::width; ++x) {
-      const int* row = numbers.data() + static_cast<std::ptrdiff_t>(y) * width;
-      if (row[x] >= 0)
-        count_pair(cell, x, x > 0 ? row[x - 1] : -1, row[x], left_edge + x, top_edge + y);
-    }
-}
-
 // The C64 colour of each pixel of a cell, -1 for none, and the sprite's own
 // colour: the most common of the others.
 std::vector<int> cell_colours(const std::vector<std::uint32_t>& colours, const Grid& grid,
                               const Plan& plan, c64::Matcher& matcher, Cell& cell) {
   std::vector<int> numbers(colours.size());
-  Registers registers(plan);
-  int others[16] = {};
-  for (int y = 0; y < grid.cell_height; ++y)
-    for (int x = 0; x < grid.cell_width; ++x) {
-      std::size_t at = static_cast<std::size_t>(y * grid.cell_width + x);
-      std::uint32_t rgb = colours[at];
-      int number = rgb == transparent ? plan.background : matcher.number(rgb);
-      numbers[at] = number;
-      if (number >= 0 && x < sprite_rule::width && y < sprite_rule::height &&
-          !registers.hold(number))
-        ++others[number];
+  for (std::size_t at = 0; at < colours.size(); ++at)
+    numbers[at] = colours[at] == transparent ? plan.background : matcher.number(colours[at]);
+  // the sprite's pixels by colour number, [16] those of none
+  int counts[17] = {};
+  for (int y = 0; y < std::min(grid.cell_height, sprite_rule::height); ++y)
+    for (int x = 0; x < std::min(grid.cell_width, sprite_rule::width); ++x) {
+      int number = numbers[static_cast<std::size_t>(y * grid.cell_width + x)];
+      ++counts[number < 0 ? 16 : number];
     }
+  Registers registers(plan);
   for (int number = 0; number < 16; ++number)
-    if (others[number] > 0 && (!cell.own || others[number] > others[*cell.own])) cell.own = number;
+    if (counts[number] > 0 && !registers.hold(number) &&
+        (!cell.own || counts[number] > counts[*cell.own]))
+      cell.own = number;
   return numbers;
 }
 
@@ -193,10 +181,14 @@ void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, 
   cell.mask.assign(numbers.size(), 0);
   int left_edge = grid.left(index), top_edge = grid.top(index);
   for (int y = 0; y < grid.cell_height; ++y) {
+    bool pairs = !plan.hires && y < sprite_rule::height;
     for (int x = 0; x < grid.cell_width; ++x) {
       int px = left_edge + x, py = top_edge + y;
       std::size_t at = static_cast<std::size_t>(y * grid.cell_width + x);
       int number = numbers[at];
+      // a pixel of no C64 colour is told of otherwise, and makes no pair
+      if (pairs && x < sprite_rule::width && number >= 0)
+        count_pair(cell, x, x > 0 ? numbers[at - 1] : -1, number, px, py);
       if (number == plan.background) continue;
       cell.drawn = true;
       cell.mask[at] = 1;
@@ -215,7 +207,6 @@ void cut_by_colour(const std::vector<std::uint32_t>& colours, const Grid& grid, 
           static_cast<std::uint8_t>(colour_code(registers, cell, own, number, px, py));
     }
   }
-  if (!plan.hires) count_pairs(numbers, grid.cell_width, left_edge, top_edge, cell);
 }
 
 // By palette index, whether a pixel shows anything but the background.
