@@ -47,14 +47,18 @@ target_link_libraries(quorvel-check PRIVATE quorvel_checks)
 # as headers alone: only its own folder is added, so that every build (cross,
 # static, MinGW, emscripten) compiles it as it is.
 find_path(QUORVEL_TOMLPP_DIR toml.h PATHS /usr/include/toml++ NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-if(NOT QUORVEL_TOMLPP_DIR)
-  message(FATAL_ERROR "toml++ is missing (Debian package libtomlplusplus-dev)")
-endif()
 add_library(quorvel_sheet STATIC src/sheet/options.cpp src/sheet/sheet.cpp src/sheet/run.cpp
                                  src/sheet/program.cpp src/sheet/project.cpp
                                  src/sheet/project_file.cpp src/sheet/project_run.cpp)
 target_link_libraries(quorvel_sheet PUBLIC quorvel_shared)
-target_include_directories(quorvel_sheet SYSTEM PRIVATE ${QUORVEL_TOMLPP_DIR})
+if(QUORVEL_TOMLPP_DIR)
+  target_include_directories(quorvel_sheet SYSTEM PRIVATE ${QUORVEL_TOMLPP_DIR})
+  set_property(SOURCE src/sheet/project_file.cpp APPEND PROPERTY COMPILE_DEFINITIONS QUORVEL_TOML)
+elseif(DEFINED ENV{QUORVEL_REQUIRE_TOOLS})
+  message(FATAL_ERROR "toml++ is missing (Debian package libtomlplusplus-dev)")
+else()
+  message(STATUS "quorvel-sheet reads no project file: toml++ is missing (Debian package libtomlplusplus-dev)")
+endif()
 quorvel_program(quorvel-sheet src/sheet/main.cpp)
 target_link_libraries(quorvel-sheet PRIVATE quorvel_sheet)
 set_property(SOURCE src/check/program.cpp src/sheet/program.cpp APPEND PROPERTY

@@ -72,6 +72,14 @@ const std::string game =
     "cells = \"3\"\n"
     "mode = \"hires\"\n";
 
+// Each test of a project file, skipped by a program built without toml++.
+class ProjectProgram : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!QUORVEL_SHEET_READS_TOML) GTEST_SKIP() << "built without libtomlplusplus-dev";
+  }
+};
+
 RunResult run_sheet(const TempDir& folder, const std::vector<std::string>& arguments) {
   return run_program(arguments, {.working_directory = folder.path, .program = sheet_path()});
 }
@@ -98,7 +106,7 @@ void expect_json_agrees(const TempDir& folder, const RunResult& console, const s
             "");
 }
 
-TEST(ProjectProgram, EachSetIsTheCommandLinesBlocksWhereTheLayoutPutsIt) {
+TEST_F(ProjectProgram, EachSetIsTheCommandLinesBlocksWhereTheLayoutPutsIt) {
   TempDir folder;
   write_file(folder.file("sheet.bmp"), colour_sheet());
   write_file(folder.file("game.toml"), game);
@@ -141,7 +149,7 @@ TEST(ProjectProgram, EachSetIsTheCommandLinesBlocksWhereTheLayoutPutsIt) {
   expect_json_agrees(folder, run, "sheet.bmp");
 }
 
-TEST(ProjectProgram, EachSyntaxWritesItsLabelsAndTables) {
+TEST_F(ProjectProgram, EachSyntaxWritesItsLabelsAndTables) {
   const struct {
     std::string syntax, first_label, first_table, start;
   } cases[] = {
@@ -180,7 +188,7 @@ std::string project_of(const std::string& top, const std::string& sets,
 
 const std::string ship = "[[sheet.animation]]\nname = \"ship\"\ncells = \"0-3\"\n";
 
-TEST(ProjectProgram, BadProjectsAreRefusedWithWhereAndNothingIsWritten) {
+TEST_F(ProjectProgram, BadProjectsAreRefusedWithWhereAndNothingIsWritten) {
   const struct {
     std::string name, project, error;
   } cases[] = {
@@ -256,7 +264,7 @@ TEST(ProjectProgram, BadProjectsAreRefusedWithWhereAndNothingIsWritten) {
   }
 }
 
-TEST(ProjectProgram, AFindingNamesPictureSetCellAndPixelAndWritesNothing) {
+TEST_F(ProjectProgram, AFindingNamesPictureSetCellAndPixelAndWritesNothing) {
   TempDir folder;
   write_file(folder.file("sheet.bmp"), colour_sheet(5));
   write_file(folder.file("game.toml"), game);
@@ -273,7 +281,7 @@ TEST(ProjectProgram, AFindingNamesPictureSetCellAndPixelAndWritesNothing) {
   EXPECT_NE(json.output.find("\"object\": \"boss\""), std::string::npos) << json.output;
 }
 
-TEST(ProjectProgram, AProjectFileTakesNoOtherOption) {
+TEST_F(ProjectProgram, AProjectFileTakesNoOtherOption) {
   TempDir folder;
   RunResult run = run_sheet(folder, {"--address", "2000", "game.toml"});
   EXPECT_EQ(run.status, 2);

@@ -8,6 +8,25 @@
 #include "c64/matcher.hpp"
 #include "sheet/project.hpp"
 
+namespace sheet {
+
+bool names_a_project(const std::vector<std::string>& files) {
+  if (files.size() != 1 || files[0].size() < 5) return false;
+  std::string end = files[0].substr(files[0].size() - 5);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".toml";
+}
+
+}  // namespace sheet
+
+#ifndef QUORVEL_TOML
+// Built without toml++: a project file is refused, with what is missing.
+sheet::MaybeProblem sheet::read_project(std::string_view, Project& project) {
+  return Problem{(project.shown.empty() ? project.file : project.shown) +
+                 ": this quorvel-sheet was built without toml++ (Debian package "
+                 "libtomlplusplus-dev) and reads no project file"};
+}
+#else
 // The parser reports by its result, not by exceptions (the WebAssembly builds
 // have none); no Windows wide-string adapters, no writers.
 #define TOML_EXCEPTIONS 0
@@ -383,13 +402,6 @@ MaybeProblem names_once(const Place& place, const Project& project) {
 
 }  // namespace
 
-bool names_a_project(const std::vector<std::string>& files) {
-  if (files.size() != 1 || files[0].size() < 5) return false;
-  std::string end = files[0].substr(files[0].size() - 5);
-  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return end == ".toml";
-}
-
 MaybeProblem read_project(std::string_view text, Project& project) {
   Place place{project};
   if (project.shown.empty()) project.shown = project.file;
@@ -420,3 +432,4 @@ MaybeProblem read_project(std::string_view text, Project& project) {
 }
 
 }  // namespace sheet
+#endif
