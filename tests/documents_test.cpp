@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -138,3 +139,24 @@ TEST(Documents, ReadmeGivesThePalettesAsTheTableHoldsThem) {
 }
 
 }  // namespace
+
+// Every key the project file's reader knows is documented, in the manual
+// page's section and in the README's example or list.
+TEST(Documents, ManualPageAndReadmeNameEveryProjectKey) {
+  std::string reader = source_file("src/sheet/project_file.cpp");
+  std::string manual = section(source_file("quorvel-sheet.1"), ".SH PROJECT FILE", ".SH ");
+  std::string readme = section(source_file("README.md"), "## Many sprites", "### One picture");
+  std::set<std::string> keys;
+  for (const auto& list : testing_support::all_matches(reader, R"(unknown_keys\([^{]*\{([^}]*)\})"))
+    for (const auto& key : testing_support::all_matches(list[1], "\"([a-z0-9]+)\""))
+      keys.insert(key[1]);
+  EXPECT_GT(keys.size(), 20u);
+  for (const std::string& key : keys) {
+    bool in_manual = std::regex_search(
+        manual, std::regex("(\\.BR? |\\\\fB|\\[\\[sheet\\.|\\[)" + key + "(\\\\fR|\\]| |,|\n)"));
+    EXPECT_TRUE(in_manual) << key << " is not in quorvel-sheet.1's PROJECT FILE";
+    bool in_readme = std::regex_search(
+        readme, std::regex("(\n#? ?|\\[\\[sheet\\.|\\[|  )" + key + "( = |\\]\\]|\\])"));
+    EXPECT_TRUE(in_readme) << key << " is not in the README's project example";
+  }
+}

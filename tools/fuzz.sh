@@ -6,6 +6,9 @@
 #   documentation's PNG pictures (made by tools/render) are the seeds.
 #   palette-vpl, palette-gpl, palette-act, palette-hex: quorvel-sheet's
 #   --palette file of that kind is; Pepto's palette in that kind is the seed.
+#   project: quorvel-sheet's project file is; the scene's (its picture and
+#   outputs given whole, the outputs in the work folder) and a small one of
+#   every kind of key are the seeds.
 #
 #   tools/fuzz.sh [SECONDS [PROGRAM]]   default 1800 quorvel; findings in build/fuzz-run/findings
 #
@@ -22,7 +25,7 @@ command -v afl-clang-fast++ >/dev/null || { echo "fuzz.sh: needs afl++ (apt-get 
 cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=afl-clang-fast++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVEL_TESTS=OFF -DQUORVEL_FUZZING=ON >/dev/null
 target=$program
-case $program in palette-*) target=quorvel-sheet ;; esac
+case $program in palette-* | project) target=quorvel-sheet ;; esac
 AFL_USE_ASAN=1 AFL_USE_UBSAN=1 cmake --build build/fuzz --target "$target" >/dev/null
 
 rm -rf "$work" && mkdir -p "$work/seeds"
@@ -30,7 +33,7 @@ extension=()
 # Pepto's palette, the seed of a palette file of each kind.
 pepto=(000000 FFFFFF 68372B 70A4B2 6F3D86 588D43 352879 B8C76F 6F4F25 433900 9A6759 444444 6C6C6C 9AD284
   6C5EB5 959595)
-case $program in palette-*) ;; *) cp examples/*.bmp "$work/seeds/" ;; esac
+case $program in palette-* | project) ;; *) cp examples/*.bmp "$work/seeds/" ;; esac
 case $program in
   quorvel)
     # Arguments that reach every conversion: load address, zero byte, complementing.
@@ -52,7 +55,20 @@ case $program in
     esac
     extension=(-e "$kind")
     arguments=(--palette @@ --background 6 "$PWD/examples/rocket.bmp" /dev/null) ;;
-  *) echo "fuzz.sh: the programs are quorvel, quorvel-sheet and palette-KIND" >&2; exit 2 ;;
+  project)
+    out="$PWD/$work/out"
+    mkdir -p "$out"
+    sed -e "s|\"../scene.bmp\"|\"$PWD/examples/scene.bmp\"|" \
+      -e "s|^\(output\|labels\|tables\|dependencies\) = \"|\1 = \"$out/|" \
+      examples/c64/scene.toml > "$work/seeds/scene.toml"
+    printf '%s\n' "output = \"$out/a.prg\"" 'address = 0x3000' 'syntax = "c"' \
+      '[registers]' 'background = 6' 'multicolour1 = "light-grey"' 'multicolour2 = 2' '[[sheet]]' "picture = \"$PWD/examples/rocket.bmp\"" \
+      'cell = "24x21"' 'origin = "0,0"' 'spacing = "0,0"' 'mode = "multicolour"' '[[sheet.animation]]' \
+      'name = "a"' 'cells = "3,0-2"' '[[sheet.object]]' 'name = "b"' 'cells = "0-3"' 'layout = "2x2"' \
+      'address = "3400"' > "$work/seeds/small.toml"
+    extension=(-e toml)
+    arguments=(@@) ;;
+  *) echo "fuzz.sh: the programs are quorvel, quorvel-sheet, palette-KIND and project" >&2; exit 2 ;;
 esac
 
 AFL_SKIP_CPUFREQ=1 AFL_NO_UI=1 AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES=1 \
