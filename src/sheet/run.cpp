@@ -69,7 +69,7 @@ companion::MaybeProblem read_picture(const std::string& name, picture::Picture& 
                                      : platform::open_existing_file(name, handle);
   if (error == 0) identity = platform::file_identity(handle);
   // A file is read in one go, anything else (a pipe) a part at a time.
-  std::int64_t length = error == 0 ? platform::file_length(handle) : -1;
+  std::int64_t length = error == 0 ? identity.length : -1;
   std::size_t first = length >= 0
                           ? static_cast<std::size_t>(std::min<std::int64_t>(length, header_bytes))
                           : header_bytes;

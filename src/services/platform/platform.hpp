@@ -49,6 +49,9 @@ struct FileIdentity {
   };
   Key keys[2] = {};
   int count = 0;
+  // A file's length, as file_length gives it (-1 for no file), learnt with
+  // its identity: a reader that needs both asks the system once.
+  std::int64_t length = -1;
 };
 FileIdentity file_identity(Handle handle);
 inline bool reach_the_same(const FileIdentity& one, const FileIdentity& other) {

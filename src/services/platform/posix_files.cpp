@@ -161,6 +161,7 @@ FileIdentity file_identity(Handle handle) {
   } else {
     add_key(identity, status.st_dev, status.st_ino);
   }
+  if (S_ISREG(status.st_mode)) identity.length = status.st_size;
   return identity;
 }
 

@@ -95,6 +95,7 @@ FileIdentity file_identity(Handle handle) {
   identity.keys[0] = {information.dwVolumeSerialNumber,
                       std::uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow};
   identity.count = 1;
+  identity.length = file_length(handle);
   return identity;
 }
 
