@@ -53,6 +53,8 @@ TEST(PageProgram, TellsAPicturesFormatPaletteColoursAndPixels) {
   EXPECT_EQ(refused["format"].type, JsonValue::null);
   EXPECT_EQ(refused["refusal"].string, "it is neither a BMP nor a PNG picture");
   EXPECT_EQ(told(folder, {})["colours"].items.size(), 16u);
+  EXPECT_EQ(told(folder, {})["palettes"].items.size(), c64::palettes.size());
+  EXPECT_EQ(told(folder, {})["palettes"].items[1].string, "colodore");
 }
 
 }  // namespace

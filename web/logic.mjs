@@ -201,7 +201,33 @@ export function sheetWords(options) {
     given('--codes', options.codes, '0,1,2,3');
   }
   given('--address', options.address, 'none');
+  given('--labels-syntax', options.syntax || '', 'plain');
+  given('--name', options.name || '', '');
+  if (options.byColour) given('--palette', options.palette || '', '');
   return words;
+}
+
+// The grid quorvel-sheet reads from its options, over a picture of
+// `width` by `height`: the whole cells from the origin, numbered row by row.
+// A text it cannot read counts as the option's default.
+export function sheetGrid(cellText, originText, spacingText, width, height) {
+  const pair = (text, between, fallback) => {
+    const parts = text.split(between);
+    const [one, other] = parts.map((part) => (/^[0-9]{1,5}$/.test(part) ? Number(part) : NaN));
+    return parts.length === 2 && Number.isInteger(one) && Number.isInteger(other) ? [one, other] : fallback;
+  };
+  const [cellWidth, cellHeight] = pair(cellText, 'x', [24, 21]);
+  const [originX, originY] = pair(originText, ',', [0, 0]);
+  const [gapX, gapY] = pair(spacingText, ',', [0, 0]);
+  const whole = (length, origin, cell, gap) =>
+    length - origin < cell ? 0 : Math.floor((length - origin - cell) / (cell + gap)) + 1;
+  const columns = whole(width, originX, cellWidth, gapX);
+  const rows = columns === 0 ? 0 : whole(height, originY, cellHeight, gapY);
+  return {
+    columns, rows, count: columns * rows, cellWidth, cellHeight,
+    left: (cell) => originX + (cell % columns) * (cellWidth + gapX),
+    top: (cell) => originY + Math.floor(cell / columns) * (cellHeight + gapY),
+  };
 }
 
 // The registers by C64 colour for a sheet: the background its most common

@@ -11,7 +11,8 @@ import {
   outputName, registerPresets, registers,
 } from './logic.mjs';
 import {
-  byColour, clearSheet, drawCells, presetSheet, sheetHooks, showColourWay, showSheetCommand, startSheetRun,
+  byColour, clearSheet, drawCells, fillPalettes, presetSheet, sheetHooks, showColourWay, showSheetCommand,
+  startSheetRun,
 } from './sheet.mjs';
 import { $, largePicture, state } from './state.mjs';
 
@@ -550,6 +551,7 @@ sheetHooks.showMapping = showMapping;
 startChannel();
 colourTable = new Promise((resolve) => ask({ type: 'table' }, (message) => {
   fillColourChoices(message.colours);
+  fillPalettes(message.palettes);
   resolve();
 }));
 showMapping();

@@ -5,13 +5,17 @@
 // document; nothing here converts.
 import { ask, setRunning } from './channel.mjs';
 import { chosenName, offerDownload, paintSprite, setRegister } from './draw.mjs';
-import { censusPresets, commandLine, grouped, noAddress, sheetWords } from './logic.mjs';
+import { cellPicture, drawSheetPicture, listSheetFindings, readSheetImage } from './grid.mjs';
+import { censusPresets, commandLine, grouped, noAddress, sheetGrid, sheetWords } from './logic.mjs';
 import { $, largePicture, state } from './state.mjs';
 
 // What the sheet's view asks of the page's: filled by page.mjs.
 export const sheetHooks = { changed: () => {}, showMapping: () => {} };
 
-const sheetIds = ['cell', 'origin', 'spacing', 'frames', 'mode', 'way', 'codes', 'sheet-address', 'frame-rate'];
+const sheetIds = ['cell', 'origin', 'spacing', 'frames', 'mode', 'way', 'codes', 'sheet-address', 'sheet-name',
+                  'labels-syntax', 'sheet-palette', 'frame-rate'];
+// The inputs that move the grid: it follows them at once, before the run.
+const gridIds = new Set(['cell', 'origin', 'spacing']);
 // Cells shown at most: a sheet of thousands lists the first ones.
 const mostCells = 64;
 const reducedMotion = matchMedia('(prefers-reduced-motion: reduce)');
@@ -24,6 +28,16 @@ export function byColour() {
 // The codes are an input of the sheet by palette index only.
 export function showColourWay() {
   $('codes').closest('.field').hidden = !state.sheetView || byColour();
+  $('sheet-palette').closest('.field').hidden = !state.sheetView || !byColour();
+}
+
+// The published palettes, by name, as the programs know them.
+export function fillPalettes(names) {
+  for (const name of names || []) {
+    const option = document.createElement('option');
+    option.value = option.textContent = name;
+    $('sheet-palette').append(option);
+  }
 }
 
 function sheetOptions() {
@@ -33,6 +47,7 @@ function sheetOptions() {
     background: colourName('background'), multicolour1: colourName('multicolour1'),
     multicolour2: colourName('multicolour2'),
     address: $('sheet-address').value,
+    name: $('sheet-name').value.trim(), syntax: $('labels-syntax').value, palette: $('sheet-palette').value,
   };
 }
 
@@ -43,7 +58,7 @@ function colourName(id) {
 
 // The names of what quorvel-sheet writes for this picture.
 function sheetNames() {
-  const base = state.picture.name.replace(/\.[^.]*$/, '') || 'sheet';
+  const base = $('sheet-name').value.trim() || state.picture.name.replace(/\.[^.]*$/, '') || 'sheet';
   const blocks = base + (noAddress($('sheet-address').value) ? '.spr' : '.prg');
   return { blocks: blocks === state.picture.name ? base + '-sprites.spr' : blocks, labels: base + '.inc' };
 }
@@ -67,6 +82,7 @@ export function presetSheet() {
   const presets = censusPresets(facts.census || []);
   for (const [id, number] of Object.entries(presets)) setRegister(id, number);
   sheetHooks.showMapping();
+  readSheetImage();
 }
 
 // Runs quorvel-sheet as the inputs say, for the download; then, for the view
@@ -110,17 +126,8 @@ function cleanCells(all, found) {
 
 // The cells of the grid: the picture's whole cells, as quorvel-sheet counts them.
 function cellCount() {
-  const pair = (text, between, fallback) => {
-    const [one, other] = text.split(between).map(Number);
-    return Number.isInteger(one) && Number.isInteger(other) ? [one, other] : fallback;
-  };
-  const [width, height] = pair($('cell').value, 'x', [24, 21]);
-  const [x, y] = pair($('origin').value, ',', [0, 0]);
-  const [gapX, gapY] = pair($('spacing').value, ',', [0, 0]);
-  const whole = (length, origin, cell, gap) => length - origin < cell ? 0 : Math.floor((length - origin - cell) / (cell + gap)) + 1;
   const { facts } = state.picture;
-  const columns = whole(facts.width, x, width, gapX);
-  return columns === 0 ? 0 : columns * whole(facts.height, y, height, gapY);
+  return sheetGrid($('cell').value, $('origin').value, $('spacing').value, facts.width, facts.height).count;
 }
 
 // Each frame's own colour, by C64 colour (by palette index quorvel-sheet gives none).
@@ -169,6 +176,8 @@ function showSheet() {
   $('sheet-console').hidden = $('sheet-console-heading').hidden = $('sheet-console').textContent === '';
   offerSheetDownloads(chosen);
   drawCells();
+  drawSheetPicture();
+  listSheetFindings();
   startAnimation();
 }
 
@@ -229,6 +238,9 @@ function cellItem(cell) {
     item.append(canvas);
   }
   const found = state.sheetShown.cellFindings.filter((finding) => finding.cell === cell);
+  // a cell without a sprite shows its drawing, each finding's pixel ringed
+  const drawing = sprite ? null : cellPicture(cell, found);
+  if (drawing) item.append(drawing);
   if (found.length) {
     const notes = document.createElement('ul');
     notes.className = 'cell-findings';
@@ -284,9 +296,12 @@ export function clearSheet() {
   $('sheet-console').hidden = $('sheet-console-heading').hidden = true;
   $('sheet-download').hidden = $('labels-download').hidden = true;
   $('animation').hidden = $('pause').hidden = true;
+  listSheetFindings();
+  drawSheetPicture();
 }
 
 sheetIds.filter((id) => id !== 'frame-rate').forEach((id) => $(id).addEventListener('input', () => {
+  if (gridIds.has(id)) drawSheetPicture();
   if (id === 'way') {
     showColourWay();
     sheetHooks.showMapping();

@@ -45,7 +45,7 @@ onmessage = (event) => {
   }
   if (message.type === 'table') {
     runProgram('quorvel-picture', [], {}).then((run) =>
-      postMessage({ id: message.id, type: 'table', colours: json(run.console).colours }));
+      postMessage({ id: message.id, type: 'table', ...json(run.console) }));
     return;
   }
   const work = { inspect, run: runAll, sheet: runSheets, move }[message.type];
@@ -157,7 +157,10 @@ async function runSheets({ name, bytes, runs }) {
     const args = ['--format', 'json', ...words, ...(labels ? ['--labels', labels] : []), name, outname];
     const run = await runProgram('quorvel-sheet', args,
       { files: { [name]: bytes }, read: [outname, ...(labels ? [labels] : [])] });
-    results.push({ status: run.status, report: json(run.console), error: decode(run.error),
+    // the labels the page takes from their file: a sheet of thousands of cells
+    // would make the message long to read on the page's own thread
+    const { labels: _labels, ...report } = json(run.console);
+    results.push({ status: run.status, report, error: decode(run.error),
                    output: run.files[outname], labels: labels ? run.files[labels] : null });
   }
   return { type: 'sheet', runs: results };

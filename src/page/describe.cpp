@@ -32,13 +32,16 @@ bool say_json(const std::string& members) {
   return companion::say(platform::standard_output(), "{" + members + "\n}\n");
 }
 
-// The sixteen colours by number, named and in the palette the page draws with.
+// The sixteen colours by number, named and in the palette the page draws
+// with, and the published palettes' names, in the order they are tried.
 std::string c64_colours() {
-  std::string items;
+  std::string items, names;
   for (std::size_t n = 0; n < c64::colour_names.size(); ++n)
     items += std::string(n == 0 ? "" : ", ") + "[" + json_text(c64::colour_names[n]) + ", " +
              json_text(c64::hex_colour(c64::palettes[0].rgb[n])) + "]";
-  return "\n  \"colours\": [" + items + "]";
+  for (const c64::Palette& palette : c64::palettes)
+    names += std::string(names.empty() ? "" : ", ") + json_text(palette.name);
+  return "\n  \"colours\": [" + items + "],\n  \"palettes\": [" + names + "]";
 }
 
 template <typename Pairs>

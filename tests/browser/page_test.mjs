@@ -157,7 +157,9 @@ async function bitmapViewMatches(page, bytes, label) {
 async function pickAndFill(page, { name, bytes, settings, file }) {
   await page.getByLabel('Bitmap', { exact: true }).setInputFiles(file || { name, mimeType: 'image/bmp', buffer: bytes });
   // A picture that holds many cells is taken as a sheet; here it is one sprite.
-  await page.locator('#bitmap-note').filter({ hasNotText: 'Reading' }).waitFor();
+  // (whose palette-index view a sheet's view does not show)
+  await page.locator('#bitmap-note').filter({ hasNotText: 'Reading' }).waitFor({ state: 'attached' });
+  await page.waitForFunction(() => !document.getElementById('bitmap-note').textContent.startsWith('Reading'));
   if (await page.locator('#view').inputValue() !== 'single') await page.getByLabel('Convert as').selectOption('single');
   const labels = ['Start address', 'Zero byte', 'Colour 1', 'Colour 2', 'Colour 3', 'Colour 4'];
   for (const [i, label] of labels.entries()) await page.getByLabel(label, { exact: true }).fill(settings[i]);
@@ -428,9 +430,17 @@ async function liveFigures(page, folder) {
     await waitForResult(page);
   }
   const longTasks = await page.evaluate(() => window.longTasks);
+  // The same picture as a sheet: drawn with its grid while quorvel-sheet converts its cells.
+  await page.evaluate(() => { window.longTasks = []; });
+  await page.getByLabel('Convert as').selectOption('sheet');
+  await page.locator('#sheet-status').filter({ hasText: 'Exit status' }).waitFor({ timeout: 180000 });
+  await page.locator('#sheet-picture').waitFor();
+  const sheetTasks = await page.evaluate(() => window.longTasks);
+  await page.getByLabel('Convert as').selectOption('single');
   return `a changed colour argument shown after ${median(changes).toFixed(1)} ms (median of 10: ` +
     `${changes.map((ms) => ms.toFixed(1)).join(', ')}); a 4096 by 4096 bitmap: ${longTasks.length} tasks over ` +
-    `50 ms, the longest ${Math.max(0, ...longTasks).toFixed(0)} ms`;
+    `50 ms, the longest ${Math.max(0, ...longTasks).toFixed(0)} ms; as a sheet with its grid: ${sheetTasks.length} ` +
+    `tasks over 50 ms, the longest ${Math.max(0, ...sheetTasks).toFixed(0)} ms`;
 }
 
 // A 48 by 42 4-bit sheet of four cells, each sprite drawn two pixels wide.
@@ -449,13 +459,85 @@ async function pickSheet(page, name, bytes) {
 }
 
 // quorvel-sheet as the native one, in a folder of its own: its blocks and labels.
-function runNativeSheet(name, bytes, words) {
+function runNativeSheet(name, bytes, words, base = name.replace(/\.[^.]*$/, '')) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-sheet-'));
   fs.writeFileSync(path.join(folder, name), bytes);
-  const base = name.replace(/\.[^.]*$/, '');
   const run = spawnSync(nativeSheet, [...words, '--labels', base + '.inc', name, base + '.spr'], { cwd: folder });
   assert.equal(run.status, 0, run.stderr.toString());
   return { blocks: fs.readFileSync(path.join(folder, base + '.spr')), labels: fs.readFileSync(path.join(folder, base + '.inc')) };
+}
+
+// The colour of pixel (x, y) of a 4-bit bottom-up BMP, [red, green, blue].
+function bmpPixel(bytes, x, y) {
+  const width = bytes.readInt32LE(18), height = bytes.readInt32LE(22);
+  const stride = ((width * 4 + 31) >> 5) * 4;
+  const byte = bytes[bytes.readUInt32LE(10) + (height - 1 - y) * stride + (x >> 1)];
+  const entry = 54 + 4 * (x & 1 ? byte & 15 : byte >> 4);
+  return [bytes[entry + 2], bytes[entry + 1], bytes[entry]];
+}
+
+// The canvas's pixel at (x, y), [red, green, blue].
+async function canvasPixel(page, id, x, y) {
+  return page.evaluate(([id, x, y]) =>
+    Array.from(document.getElementById(id).getContext('2d').getImageData(x, y, 1, 1).data.slice(0, 3)), [id, x, y]);
+}
+
+// The rocket as drawn, 8 times its size: its own pixels, the written cells
+// outlined, the grid following the spacing at once, and each finding ringed,
+// listed, chosen and shown in its cell; the single sprite's picture panel is
+// not there.
+async function checkSheetPicture(page, rocket) {
+  assert.equal(await page.locator('#sheet-picture').isVisible(), true);
+  assert.equal(await page.locator('#bitmap-heading').isVisible(), false, 'no palette-index view of a sheet');
+  assert.deepEqual(await page.evaluate(() => [document.getElementById('sheet-picture').width,
+                                              document.getElementById('sheet-picture').height]), [768, 168]);
+  assert.equal(await page.locator('#sheet-picture-note').textContent(),
+               '96 by 21 pixels, drawn 8 times: 4 cells of 24 by 21.');
+  for (const [x, y] of [[12, 15], [13, 3], [40, 18], [60, 10]])
+    assert.deepEqual(await canvasPixel(page, 'sheet-picture', x * 8 + 4, y * 8 + 4), bmpPixel(rocket, x, y), `${x}, ${y}`);
+  assert.deepEqual(await canvasPixel(page, 'sheet-picture', 24 * 8 + 1, 80), [255, 210, 0], 'cell 1 is outlined');
+  await page.getByLabel('Spacing', { exact: true }).fill('1,0');
+  assert.equal(await page.locator('#sheet-picture-note').textContent(),
+               '96 by 21 pixels, drawn 8 times: 3 cells of 24 by 21.', 'the grid follows at once');
+  await page.getByLabel('Spacing', { exact: true }).fill('0,0');
+  // A register that misses the rocket's red: a finding in every cell.
+  await page.locator('#multicolour2').selectOption('3');
+  await page.locator('#sheet-status').filter({ hasText: 'Exit status 1' }).waitFor();
+  const findings = page.locator('#sheet-findings button');
+  assert.equal(await findings.count(), 4);
+  await findings.nth(2).click();
+  assert.equal(await findings.nth(2).getAttribute('aria-pressed'), 'true');
+  assert.match(await page.locator('#sheet-marked').textContent(), /^Ringed on the picture: cell 2, pixel \d+, \d+\.$/);
+  assert.equal(await page.getByRole('img', { name: 'Cell 2 as drawn, each finding\'s pixel ringed' }).count(), 1);
+  if (process.env.QUORVEL_SCREENSHOTS)  // the picture with its grid, a finding chosen and ringed
+    await page.locator('#sheet-picture-section').screenshot({
+      path: path.join(process.env.QUORVEL_SCREENSHOTS, 'sheet-finding.png') });
+  await noAccessibilityViolations(page, 'a sheet with findings at 1280 px');
+  await page.locator('#multicolour2').selectOption('2');
+  await page.locator('#sheet-status').filter({ hasText: '4 sprites written' }).waitFor();
+  assert.equal(await page.locator('#sheet-findings').isVisible(), false);
+  assert.equal(await page.locator('#sheet-console').isVisible(), false, 'no empty console box');
+}
+
+// Name, Label syntax and Palette: the command line and the downloads follow,
+// byte for byte as the native quorvel-sheet writes them.
+async function checkSheetNames(page, rocket, byColour) {
+  await page.getByLabel('Name', { exact: true }).fill('enemy');
+  await page.getByLabel('Label syntax', { exact: true }).selectOption('kickass');
+  await page.getByLabel('Palette', { exact: true }).selectOption('pepto');
+  await page.locator('#labels-download').filter({ hasText: 'enemy.inc' }).waitFor();
+  const words = [...byColour, '--labels-syntax', 'kickass', '--name', 'enemy', '--palette', 'pepto'];
+  const expected = runNativeSheet('rocket.bmp', rocket, words, 'enemy');
+  assert.deepEqual(await download(page, '#labels-download'), expected.labels);
+  assert.match(expected.labels.toString(), /^\.const enemy_0 = 0\n/);
+  assert.deepEqual(await download(page, '#sheet-download'), expected.blocks);
+  assert.equal(await page.locator('#sheet-command-line').innerText(),
+               'quorvel-sheet --background blue --multicolour1 light-grey --multicolour2 red --labels-syntax kickass ' +
+               '--name enemy --palette pepto --labels enemy.inc rocket.bmp enemy.spr');
+  await page.getByLabel('Name', { exact: true }).fill('');
+  await page.getByLabel('Label syntax', { exact: true }).selectOption('plain');
+  await page.getByLabel('Palette', { exact: true }).selectOption('');
+  await page.locator('#labels-download').filter({ hasText: 'rocket.inc' }).waitFor();
 }
 
 // A sheet: its cells as a C64 shows them, one download of its blocks and one
@@ -490,6 +572,8 @@ async function checkSheet(page, folder) {
   await page.locator('#sheet-status').filter({ hasText: '4 sprites written' }).waitFor();
   const byColour = ['--background', '6', '--multicolour1', '15', '--multicolour2', '2'];
   assert.deepEqual(await download(page, '#sheet-download'), runNativeSheet('rocket.bmp', rocket, byColour).blocks);
+  await checkSheetPicture(page, rocket);
+  await checkSheetNames(page, rocket, byColour);
   if (process.env.QUORVEL_SCREENSHOTS) {  // the inputs, the registers, the cells, the downloads and the command
     await page.getByRole('button', { name: 'Pause' }).click();
     const [top, bottom] = await page.evaluate(() => ['arguments', 'sheet-command-line'].map((id) => {

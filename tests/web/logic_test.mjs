@@ -119,10 +119,30 @@ test('a sheet: what holds one, quorvel-sheet\'s words, and the registers from th
     '--background', '6', '--multicolour1', '10', '--multicolour2', '8', '--address', '2000']);
   assert.deepEqual(logic.sheetWords({ ...options, byColour: false, codes: '3,2,1,0', cell: '24x21', spacing: '',
                                       frames: '', address: 'none' }), ['--codes', '3,2,1,0']);
+  assert.deepEqual(logic.sheetWords({ ...options, syntax: 'kickass', name: 'enemy', palette: 'colodore' }).slice(-6),
+                   ['--labels-syntax', 'kickass', '--name', 'enemy', '--palette', 'colodore']);
+  assert.deepEqual(logic.sheetWords({ ...options, byColour: false, palette: 'colodore', syntax: 'plain' }).slice(-2),
+                   ['--address', '2000'], 'a palette only by C64 colour; plain labels are the default');
   const census = [[10, 540], [-2, 504], [1, 126], [8, 100], [6, 1]];
   assert.deepEqual(logic.censusPresets(census), { multicolour1: 10, multicolour2: 1 });
   assert.deepEqual(logic.censusPresets([[6, 900], [10, 50], [8, 40], [1, 30]]),
                    { background: 6, multicolour1: 10, multicolour2: 8 });
+});
+
+test('the grid is the whole cells from the origin, as quorvel-sheet counts them', () => {
+  const cases = [
+    // cell, origin, spacing, width, height: columns, rows, the left and top of the last cell
+    [['24x21', '0,0', '0,0', 96, 42], [4, 2, 72, 21]],
+    [['24x21', '0,0', '0,0', 95, 42], [3, 2, 48, 21]],
+    [['32x32', '1,1', '2,2', 1 + 4 * 34, 1 + 2 * 34], [4, 2, 103, 35]],
+    [['24x21', '30,0', '0,0', 48, 21], [0, 0]],
+    [['2 4x21', 'a,b', '', 48, 21], [2, 1, 24, 0]],  // unreadable texts: the defaults
+  ];
+  for (const [[cell, origin, spacing, width, height], [columns, rows, left, top]] of cases) {
+    const grid = logic.sheetGrid(cell, origin, spacing, width, height);
+    assert.deepEqual([grid.columns, grid.rows], [columns, rows], `${cell} ${origin} ${spacing} ${width}`);
+    if (grid.count) assert.deepEqual([grid.left(grid.count - 1), grid.top(grid.count - 1)], [left, top]);
+  }
 });
 
 test('index digits are black on light colours, white on dark ones', () => {
