@@ -244,6 +244,38 @@ export function censusPresets(census) {
   return presets;
 }
 
+// A sheet's pixels by C64 colour, [number, pixels] the most first, as
+// quorvel-picture's census gives them: for an indexed picture made of its
+// palette entries' C64 colours (`c64`, -1 for none) and its entries' pixels
+// (`counts`, [entry, pixels]).
+export function sheetCensus(facts) {
+  if (facts.census) return facts.census;
+  const pixels = new Map();
+  for (const [entry, count] of facts.counts || []) {
+    const number = entry < (facts.c64 || []).length ? facts.c64[entry] : -1;
+    pixels.set(number, (pixels.get(number) || 0) + count);
+  }
+  return [...pixels].sort((a, b) => b[1] - a[1] || a[0] - b[0]);
+}
+
+// How the page proposes to read a sheet: by C64 colour where its pixels are
+// C64 colours (a true-colour picture, or an indexed one whose used entries
+// are each another C64 colour, whatever the file's order), else by palette
+// index, as a 1-bit picture is (the converter's own hires way); hires for a
+// 1-bit picture, or one of two colours (one of them transparent or the
+// background) read by C64 colour.
+export function sheetProposal(facts) {
+  const census = sheetCensus(facts);
+  const used = (facts.counts || []).map(([entry]) => entry);
+  const numbers = used.map((entry) => (entry < (facts.c64 || []).length ? facts.c64[entry] : -1));
+  const distinct = new Set(numbers);
+  const byColour = !facts.bits ||
+    (facts.bits !== 1 && numbers.length > 0 && !distinct.has(-1) && distinct.size === numbers.length);
+  const colours = census.filter(([number]) => number !== -1).length;
+  const hires = facts.bits === 1 || (byColour && colours === 2);
+  return { byColour, hires, census };
+}
+
 // Black or white, whichever reads better on a colour "#rrggbb".
 export function inkOn(colour) {
   const rgb = parseInt(colour.slice(1), 16) || 0;

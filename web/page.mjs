@@ -313,6 +313,7 @@ function drawSprite() {
 }
 
 function hiresNow() {
+  if (state.sheetView) return $('mode').value === 'hires';
   return state.shown ? state.shown.hires : Boolean(state.picture && state.picture.mode === 'hires');
 }
 

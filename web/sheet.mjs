@@ -6,7 +6,7 @@
 import { ask, setRunning } from './channel.mjs';
 import { chosenName, offerDownload, paintSprite, setRegister } from './draw.mjs';
 import { cellPicture, drawSheetPicture, listSheetFindings, readSheetImage } from './grid.mjs';
-import { censusPresets, commandLine, grouped, noAddress, sheetGrid, sheetWords } from './logic.mjs';
+import { censusPresets, commandLine, grouped, noAddress, sheetGrid, sheetProposal, sheetWords } from './logic.mjs';
 import { $, largePicture, state } from './state.mjs';
 
 // What the sheet's view asks of the page's: filled by page.mjs.
@@ -71,18 +71,28 @@ export function showSheetCommand() {
     commandLine('quorvel-sheet', [...words, '--labels', labels, state.picture.name, blocks]);
 }
 
-// The registers, and the way of giving colours, for the picture just read.
+// The registers, the way of giving colours and the kind of sprite for the
+// picture just read: as the page proposes them, saying why.
 export function presetSheet() {
   const { facts } = state.picture;
-  const colours = !facts.bits;  // read by its colours: no palette indices
-  $('way').value = colours ? 'colour' : 'index';
-  $('way').querySelector('option[value=index]').disabled = colours;
-  $('mode').value = facts.bits === 1 ? 'hires' : 'multicolour';
+  const proposal = sheetProposal(facts);
+  $('way').value = proposal.byColour ? 'colour' : 'index';
+  $('way').querySelector('option[value=index]').disabled = !facts.bits;
+  $('mode').value = proposal.hires ? 'hires' : 'multicolour';
+  const why = [];
+  if (facts.bits && proposal.byColour) why.push('its palette holds C64 colours, so it is read by C64 colour, whatever the order of its entries');
+  if (proposal.hires && facts.bits !== 1) why.push('it has two colours, so it makes hires sprites');
+  $('sheet-proposal').textContent = why.length ? `Proposed for this picture: ${why.join('; ')}.` : '';
   showColourWay();
-  const presets = censusPresets(facts.census || []);
+  presetRegisters();
+  readSheetImage();
+}
+
+// The registers by C64 colour from the picture's colours, but those the person set.
+function presetRegisters() {
+  const presets = censusPresets(sheetProposal(state.picture.facts).census);
   for (const [id, number] of Object.entries(presets)) setRegister(id, number);
   sheetHooks.showMapping();
-  readSheetImage();
 }
 
 // Runs quorvel-sheet as the inputs say, for the download; then, for the view
@@ -304,8 +314,9 @@ sheetIds.filter((id) => id !== 'frame-rate').forEach((id) => $(id).addEventListe
   if (gridIds.has(id)) drawSheetPicture();
   if (id === 'way') {
     showColourWay();
-    sheetHooks.showMapping();
+    if (byColour() && state.picture && state.picture.facts) presetRegisters();
   }
+  if (id === 'mode') sheetHooks.showMapping();
   sheetHooks.changed();
 }));
 $('frame-rate').addEventListener('input', () => state.sheetShown && startAnimation());

@@ -519,6 +519,40 @@ async function checkSheetPicture(page, rocket) {
   assert.equal(await page.locator('#sheet-console').isVisible(), false, 'no empty console box');
 }
 
+// A 4-bit sheet of two cells in two C64 colours, white at palette entry 0 and
+// blue at 1 (not the C64's order), drawn pixel by pixel: the page proposes
+// C64 colour and hires, the background blue, and says so.
+function twoColourSheet() {
+  const offset = 54 + 64;
+  const palette = Buffer.alloc(64);
+  palette.writeUInt32LE(0xffffff, 0);
+  palette.writeUInt32LE(0x352879, 4);
+  const rows = Buffer.alloc(24 * 21);
+  for (let y = 0; y < 21; ++y)
+    for (let x = 0; x < 48; ++x) {
+      const drawn = x % 24 >= 6 && x % 24 < 18 && y >= 3 && y < 18 && (x + y) % 3 === 0;
+      if (!drawn) rows[(20 - y) * 24 + (x >> 1)] |= x & 1 ? 0x01 : 0x10;
+    }
+  const bytes = Buffer.concat([header({ bits: 4, width: 48, height: 21, offset }), palette, rows]);
+  bytes.writeUInt32LE(bytes.length, 2);
+  return bytes;
+}
+
+async function checkSheetProposals(page) {
+  const digits = twoColourSheet();
+  await pickSheet(page, 'digits.bmp', digits);
+  assert.equal(await page.getByLabel('Colours by', { exact: true }).inputValue(), 'colour');
+  assert.equal(await page.getByLabel('Sprites', { exact: true }).inputValue(), 'hires');
+  assert.equal(await page.locator('#background').inputValue(), '6');
+  assert.equal(await page.locator('#multicolour1').isVisible(), false, 'no multicolour register in hires');
+  assert.equal(await page.locator('#sheet-proposal').textContent(),
+               'Proposed for this picture: its palette holds C64 colours, so it is read by C64 colour, whatever ' +
+               'the order of its entries; it has two colours, so it makes hires sprites.');
+  await page.locator('#sheet-status').filter({ hasText: '2 sprites written' }).waitFor();
+  assert.deepEqual(await download(page, '#sheet-download'),
+                   runNativeSheet('digits.bmp', digits, ['--hires', '--background', '6']).blocks);
+}
+
 // Name, Label syntax and Palette: the command line and the downloads follow,
 // byte for byte as the native quorvel-sheet writes them.
 async function checkSheetNames(page, rocket, byColour) {
@@ -574,6 +608,7 @@ async function checkSheet(page, folder) {
   assert.deepEqual(await download(page, '#sheet-download'), runNativeSheet('rocket.bmp', rocket, byColour).blocks);
   await checkSheetPicture(page, rocket);
   await checkSheetNames(page, rocket, byColour);
+  await checkSheetProposals(page);
   if (process.env.QUORVEL_SCREENSHOTS) {  // the inputs, the registers, the cells, the downloads and the command
     await page.getByRole('button', { name: 'Pause' }).click();
     const [top, bottom] = await page.evaluate(() => ['arguments', 'sheet-command-line'].map((id) => {

@@ -145,6 +145,26 @@ test('the grid is the whole cells from the origin, as quorvel-sheet counts them'
   }
 });
 
+test('a sheet is read by C64 colour where its pixels are C64 colours, and hires where it has two', () => {
+  const cases = [
+    // facts, by C64 colour, hires, census
+    [{ bits: 0, census: [[6, 900], [1, 100]] }, true, true, [[6, 900], [1, 100]]],
+    [{ bits: 0, census: [[-2, 900], [1, 80], [7, 20]] }, true, false, [[-2, 900], [1, 80], [7, 20]]],
+    // an indexed picture in the C64's colours, its entries in another order
+    [{ bits: 4, c64: [1, 6, 10, 8], counts: [[1, 500], [0, 40], [2, 30], [3, 10]] }, true, false,
+     [[6, 500], [1, 40], [10, 30], [8, 10]]],
+    [{ bits: 4, c64: [1, 6], counts: [[1, 500], [0, 40]] }, true, true, [[6, 500], [1, 40]]],
+    // two entries of one C64 colour, or one of none: by palette index
+    [{ bits: 4, c64: [0, 0, 0, 0], counts: [[0, 500], [1, 40]] }, false, false, [[0, 540]]],
+    [{ bits: 8, c64: [6, -1], counts: [[0, 500], [1, 40]] }, false, false, [[6, 500], [-1, 40]]],
+    [{ bits: 1, c64: [0, 1], counts: [[0, 500], [1, 40]] }, false, true, [[0, 500], [1, 40]]],
+  ];
+  for (const [facts, byColour, hires, census] of cases) {
+    const proposal = logic.sheetProposal(facts);
+    assert.deepEqual([proposal.byColour, proposal.hires, proposal.census], [byColour, hires, census], JSON.stringify(facts));
+  }
+});
+
 test('index digits are black on light colours, white on dark ones', () => {
   const cases = [['#ffffff', '#000'], ['#000000', '#fff'], ['#b8c76f', '#000'], ['#352879', '#fff']];
   for (const [colour, ink] of cases) assert.equal(logic.inkOn(colour), ink, colour);
