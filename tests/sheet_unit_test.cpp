@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "c64/arguments.hpp"
+#include "sheet/project.hpp"
 #include "sheet/sheet.hpp"
 
 namespace {
@@ -166,6 +167,34 @@ TEST(SheetBlocks, OnBlocksInsideOneVicBank) {
                {0xFFC0, 2, false}, {0x0000, 256, true}, {0x0000, 257, false}};
   for (const auto& c : cases)
     EXPECT_EQ(!sheet::address_problem(c.address, c.frames), c.fits) << c.address << " " << c.frames;
+}
+
+// The rule make and ninja read: every output on the left, the project file,
+// each picture once and a palette file on the right, a name's spaces, # and
+// $ as make reads them; and an empty rule for each input.
+TEST(ProjectDependencies, EveryOutputDependsOnEveryInput) {
+  const struct {
+    std::string palette, picture, expected;
+  } cases[] = {
+      {"pepto", "gfx/ship.png",
+       "s.prg s.inc: g/game.toml gfx/ship.png\n\ng/game.toml:\n\ngfx/ship.png:\n"},
+      {"g/c64.gpl", "my ship#1$.png",
+       "s.prg s.inc: g/game.toml my\\ ship\\#1$$.png g/c64.gpl\n\ng/game.toml:\n\nmy\\ "
+       "ship\\#1$$.png:\n"
+       "\ng/c64.gpl:\n"},
+      {"", "C:\\art\\a:b.png",
+       "s.prg s.inc: g/game.toml C:\\art\\a\\:b.png\n\ng/game.toml:\n\nC:\\art\\a\\:b.png:\n"},
+  };
+  for (const auto& c : cases) {
+    sheet::Project project;
+    project.file = "g/game.toml";
+    project.output = "s.prg";
+    project.labels = "s.inc";
+    project.palette = c.palette;
+    for (int twice = 0; twice < 2; ++twice)
+      project.sheets.emplace_back().options.picture = c.picture;
+    EXPECT_EQ(sheet::dependency_text(project), c.expected) << c.picture;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "c64/arguments.hpp"
+#include "c64/matcher.hpp"
 
 namespace sheet {
 
@@ -207,6 +208,9 @@ std::string dependency_text(const Project& project) {
   for (const ProjectSheet& sheet : project.sheets)
     if (std::find(inputs.begin(), inputs.end(), sheet.options.picture) == inputs.end())
       inputs.push_back(sheet.options.picture);
+  // a palette file read is an input too; a published palette is the program's own
+  if (!project.palette.empty() && c64::palette_named(project.palette) == nullptr)
+    inputs.push_back(project.palette);
   std::string targets;
   for (const std::string* name : {&project.output, &project.labels, &project.tables})
     if (!name->empty()) targets += (targets.empty() ? "" : " ") + make_word(*name);

@@ -100,8 +100,8 @@ MaybeProblem names_once(const Project& project, const std::vector<Made>& made);
 std::string project_labels_text(const Project& project, const std::vector<Made>& made);
 // The tables of pointers, colours and offsets, as source in the project's syntax.
 std::string project_tables_text(const Project& project, const std::vector<Made>& made);
-// The rule make and ninja read: every output depends on the project file and
-// each picture.
+// The rule make and ninja read: every output depends on the project file,
+// each picture and a palette file, if one is read.
 std::string dependency_text(const Project& project);
 
 // The whole run of a project file: 0 written, 1 findings (nothing written), 2 cannot.
