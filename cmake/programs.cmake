@@ -49,7 +49,8 @@ target_link_libraries(quorvel-check PRIVATE quorvel_checks)
 find_path(QUORVEL_TOMLPP_DIR toml.h PATHS /usr/include/toml++ NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 add_library(quorvel_sheet STATIC src/sheet/options.cpp src/sheet/sheet.cpp src/sheet/run.cpp
                                  src/sheet/program.cpp src/sheet/project.cpp
-                                 src/sheet/project_file.cpp src/sheet/project_run.cpp)
+                                 src/sheet/project_file.cpp src/sheet/project_run.cpp
+                                 src/sheet/proposal.cpp)
 target_link_libraries(quorvel_sheet PUBLIC quorvel_shared)
 if(QUORVEL_TOMLPP_DIR)
   target_include_directories(quorvel_sheet SYSTEM PRIVATE ${QUORVEL_TOMLPP_DIR})

@@ -42,6 +42,17 @@ TEST(PageProgram, TellsAPicturesFormatPaletteColoursAndPixels) {
   EXPECT_EQ(facts["palette"].items.at(6).string, "#352879");
   EXPECT_EQ(facts["counts"].items.size(), 3u);
   EXPECT_EQ(read_file(folder.file("indices.bin")), Bytes({6, 6, 10, 10, 1, 1, 6, 6}));
+  EXPECT_EQ(facts["grid"].type, JsonValue::null) << "smaller than a sprite";
+  // two drawings 34 pixels apart, from 2: the grid that holds them
+  PixelRows framed(23, std::vector<std::uint8_t>(60, 6));
+  for (int x : {1, 35})
+    for (int y = 1; y < 20; ++y)
+      framed[static_cast<std::size_t>(y)][static_cast<std::size_t>(x + y % 20)] = 1;
+  write_file(folder.file("framed.bmp"),
+             encode_bmp({.bits = 4, .pixels = framed, .colours = pepto}));
+  JsonValue grid = told(folder, {"framed.bmp"})["grid"];
+  EXPECT_EQ(grid["cell"].string + " " + grid["origin"].string + " " + grid["spacing"].string,
+            "24x21 2,0 10,0");
 
   JsonValue moved = told(folder, {"--move", "6,0", "--move", "10,2", "c64.bmp", "copy.bmp"});
   EXPECT_TRUE(moved["written"].truth);

@@ -4,6 +4,7 @@
 
 #include "c64/arguments.hpp"
 #include "sheet/project.hpp"
+#include "sheet/proposal.hpp"
 #include "sheet/sheet.hpp"
 
 namespace {
@@ -194,6 +195,55 @@ TEST(ProjectDependencies, EveryOutputDependsOnEveryInput) {
     for (int twice = 0; twice < 2; ++twice)
       project.sheets.emplace_back().options.picture = c.picture;
     EXPECT_EQ(sheet::dependency_text(project), c.expected) << c.picture;
+  }
+}
+
+// A picture of `width` by `height`, index 0 but for each drawing (left, top,
+// width, height) in index 1; a drawing of width 1 a thin line.
+picture::Picture drawn(int width, int height, const std::vector<std::array<int, 4>>& drawings) {
+  picture::Picture picture;
+  picture.width = width, picture.height = height, picture.bits = 8;
+  picture.palette = {0x000000, 0xFFFFFF};
+  picture.indices.assign(static_cast<std::size_t>(width * height), 0);
+  for (const auto& [left, top, across, down] : drawings)
+    for (int y = top; y < top + down; ++y)
+      for (int x = left; x < left + across; ++x)
+        picture.indices[static_cast<std::size_t>(y * width + x)] = 1;
+  return picture;
+}
+
+TEST(SheetGridProposal, TheGridThatHoldsEachDrawingInACellOfItsOwn) {
+  // cells of 32 by 32 from 1,1 with gaps of 2: a step of 34
+  std::vector<std::array<int, 4>> framed;
+  for (int cell = 0; cell < 6; ++cell)
+    framed.push_back({1 + cell % 3 * 34 + (cell == 4), 1 + cell / 3 * 34, 20 - (cell == 4), 18});
+  const struct {
+    std::string name;
+    picture::Picture picture;
+    std::string proposal;  // cell origin spacing, or "none"
+  } cases[] = {
+      {"32 by 32 cells from 1,1, 2 apart", drawn(1 + 3 * 34, 1 + 2 * 34, framed),
+       "24x21 1,1 10,13"},
+      {"one sprite", drawn(24, 21, {{2, 3, 10, 10}}), "24x21 0,0 0,0"},
+      {"a row drawn from each cell's edge",
+       drawn(96, 21, {{0, 3, 12, 15}, {24, 0, 10, 21}, {48, 2, 20, 15}}), "24x21 0,0 0,0"},
+      {"a row whose drawings start inside their cells",
+       drawn(96, 21, {{2, 0, 20, 21}, {26, 0, 18, 21}}), "24x21 2,0 0,0"},
+      {"drawings that touch: no gutter", drawn(96, 21, {{0, 0, 96, 21}}), "none"},
+      {"a drawing wider than a sprite", drawn(80, 21, {{0, 0, 30, 10}, {40, 0, 20, 10}}), "none"},
+      {"nothing drawn", drawn(48, 21, {}), "none"},
+      {"smaller than a sprite", drawn(20, 21, {{0, 0, 4, 4}}), "none"},
+  };
+  for (const auto& c : cases) {
+    std::optional<sheet::GridProposal> proposal = sheet::propose_grid(c.picture);
+    std::string text =
+        !proposal
+            ? "none"
+            : std::to_string(proposal->cell_width) + "x" + std::to_string(proposal->cell_height) +
+                  " " + std::to_string(proposal->origin_x) + "," +
+                  std::to_string(proposal->origin_y) + " " + std::to_string(proposal->spacing_x) +
+                  "," + std::to_string(proposal->spacing_y);
+    EXPECT_EQ(text, c.proposal) << c.name;
   }
 }
 

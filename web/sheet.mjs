@@ -16,6 +16,8 @@ const sheetIds = ['cell', 'origin', 'spacing', 'frames', 'mode', 'way', 'codes',
                   'labels-syntax', 'sheet-palette', 'frame-rate'];
 // The inputs that move the grid: it follows them at once, before the run.
 const gridIds = new Set(['cell', 'origin', 'spacing']);
+// The findings that say the grid is not the one the sheet was drawn on.
+const wrongGrid = new Set(['outside-every-cell', 'drawing-crosses-cell-edge', 'outside-sprite']);
 // Cells shown at most: a sheet of thousands lists the first ones.
 const mostCells = 64;
 const reducedMotion = matchMedia('(prefers-reduced-motion: reduce)');
@@ -188,7 +190,34 @@ function showSheet() {
   drawCells();
   drawSheetPicture();
   listSheetFindings();
+  offerGrid();
   startAnimation();
+}
+
+// The grid quorvel-picture sees in the sheet, where the run over these
+// inputs says that theirs is not the one the sheet was drawn on: offered,
+// never taken by itself.
+function offerGrid() {
+  const proposal = state.picture.facts.grid;
+  const { cellFindings, chosen } = state.sheetShown;
+  const current = { cell: $('cell').value, origin: $('origin').value, spacing: $('spacing').value };
+  const differs = proposal && Object.keys(current).some((key) => proposal[key] !== current[key]);
+  const offer = differs && [...cellFindings, ...chosen.report.findings].some(({ kind }) => wrongGrid.has(kind));
+  $('grid-proposal').hidden = !offer;
+  if (offer)
+    $('grid-proposal-text').textContent = `The drawings seem to lie in cells of ${proposal.cell} from ` +
+      `${proposal.origin}, with a spacing of ${proposal.spacing}; the grid of these inputs leaves some of ` +
+      'them outside their cells.';
+}
+
+function useGrid() {
+  const { grid } = state.picture.facts;
+  $('cell').value = grid.cell;
+  $('origin').value = grid.origin;
+  $('spacing').value = grid.spacing;
+  $('grid-proposal').hidden = true;
+  drawSheetPicture();
+  sheetHooks.changed();
 }
 
 function offerSheetDownloads(chosen) {
@@ -306,6 +335,7 @@ export function clearSheet() {
   $('sheet-console').hidden = $('sheet-console-heading').hidden = true;
   $('sheet-download').hidden = $('labels-download').hidden = true;
   $('animation').hidden = $('pause').hidden = true;
+  $('grid-proposal').hidden = true;
   listSheetFindings();
   drawSheetPicture();
 }
@@ -321,6 +351,7 @@ sheetIds.filter((id) => id !== 'frame-rate').forEach((id) => $(id).addEventListe
 }));
 $('frame-rate').addEventListener('input', () => state.sheetShown && startAnimation());
 $('pause').addEventListener('click', togglePause);
+$('use-grid').addEventListener('click', useGrid);
 reducedMotion.addEventListener('change', () => {
   animation.paused = reducedMotion.matches;
   if (state.sheetShown) startAnimation();

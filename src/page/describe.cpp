@@ -20,6 +20,7 @@
 #include "c64/palettes.hpp"
 #include "companion/companion.hpp"
 #include "services/exit_status.hpp"
+#include "sheet/proposal.hpp"
 
 namespace {
 
@@ -71,6 +72,17 @@ std::string palette_json(const picture::Picture& picture, const std::map<int, st
   return ",\n  \"palette\": [" + colours + "],\n  \"c64\": [" + numbers + "]";
 }
 
+// The grid a sheet seems drawn on, as quorvel-sheet's options write it, or null.
+std::string grid_json(const std::optional<sheet::GridProposal>& grid) {
+  if (!grid) return "null";
+  auto pair = [](int one, int other, const char* between) {
+    return json_text(std::to_string(one) + between + std::to_string(other));
+  };
+  return "{\"cell\": " + pair(grid->cell_width, grid->cell_height, "x") +
+         ", \"origin\": " + pair(grid->origin_x, grid->origin_y, ",") +
+         ", \"spacing\": " + pair(grid->spacing_x, grid->spacing_y, ",") + "}";
+}
+
 int describe(const std::string& name, const std::string& pixels) {
   std::vector<std::uint8_t> bytes;
   std::string refusal;
@@ -99,6 +111,7 @@ int describe(const std::string& name, const std::string& pixels) {
   } else {
     members += ",\n  \"census\": " + pairs_json(c64::census(picture));
   }
+  members += ",\n  \"grid\": " + grid_json(sheet::propose_grid(picture));
   // The pixels of what the page draws pixel by pixel: an indexed picture up to 512 by 512.
   bool drawn = picture.bits != 0 && picture.width <= 512 && picture.height <= 512;
   if (!pixels.empty() && drawn && companion::write_whole_file(pixels, picture.indices) != 0)

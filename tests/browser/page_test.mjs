@@ -551,6 +551,45 @@ async function checkSheetProposals(page) {
   await page.locator('#sheet-status').filter({ hasText: '2 sprites written' }).waitFor();
   assert.deepEqual(await download(page, '#sheet-download'),
                    runNativeSheet('digits.bmp', digits, ['--hires', '--background', '6']).blocks);
+  // Cells of 32 by 32 from 1,1, 2 apart: the default grid leaves drawings
+  // out of their cells, and the page offers the grid they lie on.
+  const framed = framedSheet();
+  await pickSheet(page, 'framed.bmp', framed);
+  assert.match(await page.locator('#sheet-status').textContent(), /^Exit status 1/);
+  assert.equal(await page.locator('#grid-proposal-text').textContent(),
+               'The drawings seem to lie in cells of 24x21 from 1,1, with a spacing of 10,13; the grid of these ' +
+               'inputs leaves some of them outside their cells.');
+  assert.equal(await page.getByLabel('Origin', { exact: true }).inputValue(), '0,0', 'never taken by itself');
+  if (process.env.QUORVEL_SCREENSHOTS)
+    await page.locator('#sheet-picture-section').screenshot({
+      path: path.join(process.env.QUORVEL_SCREENSHOTS, 'sheet-grid.png') });
+  await page.getByRole('button', { name: 'Use this grid' }).click();
+  await page.locator('#sheet-status').filter({ hasText: '4 sprites written' }).waitFor();
+  assert.equal(await page.locator('#grid-proposal').isVisible(), false);
+  assert.deepEqual(await download(page, '#sheet-download'), runNativeSheet('framed.bmp', framed,
+    ['--origin', '1,1', '--spacing', '10,13', '--hires', '--background', '6']).blocks);
+}
+
+// A 4-bit sheet of 2 by 2 cells of 32 by 32 from 1,1 with gaps of 2, each
+// holding a white drawing of 16 by 14 at its top left on blue (Pepto's
+// palette in the C64's order).
+function framedSheet() {
+  const width = 70, height = 70, stride = 36, offset = 54 + 64;
+  const palette = Buffer.alloc(64);
+  palette.writeUInt32LE(0xffffff, 4);
+  palette.writeUInt32LE(0x352879, 24);
+  const rows = Buffer.alloc(stride * height, 0x66);
+  for (let y = 0; y < height; ++y)
+    for (let x = 0; x < width; ++x) {
+      const inside = (at) => (at - 1) % 34 < 16 && at >= 1 && at < 69;
+      if (inside(x) && (y - 1) % 34 < 14 && y >= 1 && y < 69) {
+        const at = (height - 1 - y) * stride + (x >> 1);
+        rows[at] = x & 1 ? (rows[at] & 0xf0) | 0x01 : (rows[at] & 0x0f) | 0x10;
+      }
+    }
+  const bytes = Buffer.concat([header({ bits: 4, width, height, offset }), palette, rows]);
+  bytes.writeUInt32LE(bytes.length, 2);
+  return bytes;
 }
 
 // Name, Label syntax and Palette: the command line and the downloads follow,
