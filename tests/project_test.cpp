@@ -147,6 +147,17 @@ TEST_F(ProjectProgram, EachSetIsTheCommandLinesBlocksWhereTheLayoutPutsIt) {
       std::string(dependencies.begin(), dependencies.end()),
       "sprites.prg sprites.inc tables.asm: game.toml sheet.bmp\n\ngame.toml:\n\nsheet.bmp:\n");
   expect_json_agrees(folder, run, "sheet.bmp");
+  // what a program needs to show the blocks: their address, the registers, the files
+  std::string problem;
+  std::optional<JsonValue> document =
+      parse_json(run_sheet(folder, {"--format", "json", "game.toml"}).output, problem);
+  ASSERT_TRUE(document) << problem;
+  EXPECT_EQ((*document)["address"].value, 0x2000);
+  EXPECT_EQ((*document)["registers"]["multicolour2"].value, 8);
+  std::string outputs;
+  for (const JsonValue& name : (*document)["outputs"].items) outputs += name.string + " ";
+  EXPECT_EQ(outputs, "sprites.prg sprites.inc tables.asm sprites.d ");
+  EXPECT_EQ((*document)["sets"].items.at(2)["columns"].value, 2);
 }
 
 TEST_F(ProjectProgram, EachSyntaxWritesItsLabelsAndTables) {

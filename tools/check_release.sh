@@ -12,14 +12,14 @@ release=${1:-build/release}
 
 # What every package holds for its users, beside its programs.
 documents="README.md LICENSE CHANGELOG.md quorvel.html quorvel.1 quorvel-check.1 quorvel-sheet.1
-  docs/balloon.png docs/smiley.png docs/row.png docs/page.png docs/sheet.png docs/sheet-finding.png docs/sheet-grid.png
+  docs/balloon.png docs/smiley.png docs/row.png docs/page.png docs/sheet.png docs/sheet-finding.png docs/sheet-grid.png docs/project.png
   examples/balloon.bmp examples/smiley.bmp examples/rocket.bmp examples/scene.bmp examples/c64/Makefile
   examples/c64/balloon-demo.asm examples/c64/rocket-demo.asm examples/c64/scene-demo.asm
   examples/c64/scene.toml"
 deb_documents="usr/share/man/man1/quorvel.1.gz usr/share/man/man1/quorvel-check.1.gz
   usr/share/man/man1/quorvel-sheet.1.gz
   $(for member in README.md LICENSE copyright changelog.gz quorvel.html docs/balloon.png docs/smiley.png \
-      docs/row.png docs/page.png docs/sheet.png docs/sheet-finding.png docs/sheet-grid.png examples/balloon.bmp examples/smiley.bmp \
+      docs/row.png docs/page.png docs/sheet.png docs/sheet-finding.png docs/sheet-grid.png docs/project.png examples/balloon.bmp examples/smiley.bmp \
       examples/rocket.bmp examples/scene.bmp examples/c64/Makefile examples/c64/balloon-demo.asm \
       examples/c64/rocket-demo.asm examples/c64/scene-demo.asm examples/c64/scene.toml; do echo "usr/share/doc/quorvel/$member"; done)"
 

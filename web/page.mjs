@@ -14,6 +14,7 @@ import {
   byColour, clearSheet, drawCells, fillPalettes, presetSheet, sheetHooks, showColourWay, showSheetCommand,
   startSheetRun,
 } from './sheet.mjs';
+import { closeProject, isProject, openProject } from './project.mjs';
 import { $, largePicture, state } from './state.mjs';
 
 // What an exit status of a run on this page means (the page runs the program
@@ -539,13 +540,41 @@ $('view').addEventListener('change', () => {
 });
 $('cancel').addEventListener('click', cancel);
 $('apply-choice').addEventListener('click', useChoice);
-$('bitmap').addEventListener('change', () => $('bitmap').files[0] && pick($('bitmap').files[0]));
+// A project file with its pictures, or one picture.
+function picked(files) {
+  if (!files.length) return;
+  if (isProject(files)) {
+    showProjectView(true);
+    openProject(files, () => {});
+    return;
+  }
+  showProjectView(false);
+  pick(files[0]);
+}
+
+// The project's view, in place of the picture's: only the file input stays.
+function showProjectView(on) {
+  if (!on) closeProject();
+  else {
+    if (state.running) stopWorker();
+    state.picture = null;
+    showResult(null);
+    clearSheet();
+  }
+  for (const part of document.querySelectorAll('.project')) part.hidden = !on;
+  for (const part of document.querySelectorAll('#arguments > .field:not(.wide), #arguments > .buttons, #registers-section'))
+    part.hidden = on;
+  if (on) for (const part of document.querySelectorAll('.single, .sheet')) part.hidden = true;
+  else showView();
+}
+
+$('bitmap').addEventListener('change', () => picked($('bitmap').files));
 settingIds.forEach((id) => $(id).addEventListener('input', changed));
 narrow.addEventListener('change', showBytes);
 document.addEventListener('dragover', (event) => event.preventDefault());
 document.addEventListener('drop', (event) => {
   event.preventDefault();
-  if (event.dataTransfer.files[0]) pick(event.dataTransfer.files[0]);
+  picked(event.dataTransfer.files);
 });
 sheetHooks.changed = changed;
 sheetHooks.showMapping = showMapping;

@@ -12,6 +12,7 @@ export const state = {
   running: null,  // the run under way: its inputs, read when it started
   shown: null,  // the single sprite's result on screen, with the inputs it belongs to
   sheetShown: null,  // the sheet's result on screen: its inputs, its blocks, its frames
+  project: null,  // the project on screen: its file's name, quorvel-sheet's report, the files it wrote
   downloadUrls: [],  // addresses made for downloads, revoked with their result
   liveTimer: 0,  // a large picture's run waits for the typing to stop
   touched: new Set(),  // the registers the person set, which presets leave alone

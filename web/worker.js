@@ -48,6 +48,11 @@ onmessage = (event) => {
       postMessage({ id: message.id, type: 'table', ...json(run.console) }));
     return;
   }
+  if (message.type === 'project') {
+    runProject(message).then((answer) => postMessage({ id: message.id, ...answer }),
+      (thrown) => postMessage({ type: 'failure', id: message.id, reason: String(thrown) }));
+    return;
+  }
   const work = { inspect, run: runAll, sheet: runSheets, move }[message.type];
   picture(message.picture).then((bytes) => work({ ...message, bytes }))
     .then((answer) => postMessage({ id: message.id, ...answer }, handedOver(answer)),
@@ -120,7 +125,12 @@ function spare(program) {
 // written into its folder first, `read` read back after it.
 async function runProgram(program, args, { files = {}, read = [], outname, id }) {
   const { module, output } = await spare(program);
-  for (const [name, bytes] of Object.entries(files)) module.FS.writeFile(name, bytes);
+  for (const [name, bytes] of Object.entries(files)) {
+    // (emscripten makes a tree from the root: a relative name's from the run's folder)
+    const at = name.startsWith('/') ? name : `${folder}/${name}`;
+    module.FS.mkdirTree(at.slice(0, at.lastIndexOf('/')));
+    module.FS.writeFile(name, bytes);
+  }
   if (outname !== undefined) watchOutput(module, outname, id);
   let status;
   try {
@@ -130,7 +140,9 @@ async function runProgram(program, args, { files = {}, read = [], outname, id })
     status = thrown.status;
   }
   const files_read = {};
-  for (const name of read) files_read[name] = module.FS.analyzePath(name).exists ? module.FS.readFile(name) : null;
+  // the files to read back: named before the run, or by what the run said
+  const names = typeof read === 'function' ? read(new Uint8Array(output.stdout)) : read;
+  for (const name of names) files_read[name] = module.FS.analyzePath(name).exists ? module.FS.readFile(name) : null;
   setTimeout(() => { spares[program] = spares[program] || instance(program); });
   return { status, console: new Uint8Array(output.stdout), error: new Uint8Array(output.stderr), files: files_read };
 }
@@ -164,6 +176,22 @@ async function runSheets({ name, bytes, runs }) {
                    output: run.files[outname], labels: labels ? run.files[labels] : null });
   }
   return { type: 'sheet', runs: results };
+}
+
+// quorvel-sheet on a project file and its pictures, run as in the project
+// file's folder: each picture in it and in the folder above it, so that
+// names relative to the project ("ship.png", "../ship.png") find them, and
+// the files it writes are the command line's; those, as its JSON document
+// names them.
+async function runProject({ name, bytes, pictures }) {
+  const files = { [name]: bytes };
+  const above = folder.slice(0, folder.lastIndexOf('/'));
+  for (const [picture, data] of Object.entries(pictures)) files[picture] = files[`${above}/${picture}`] = data;
+  const run = await runProgram('quorvel-sheet', ['--format', 'json', name], {
+    files, read: (console) => (console.length ? json(console).outputs || [] : []),
+  });
+  const report = json(run.console);
+  return { type: 'project', status: run.status, report, error: decode(run.error), files: run.files };
 }
 
 // The copy of an indexed BMP with palette entries moved, [from, to] each.

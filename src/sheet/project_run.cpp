@@ -203,8 +203,22 @@ std::string made_json(const Project& project, const std::vector<Made>& made) {
   for (const auto& [name, value] : project_labels(project, made))
     labels += (labels.empty() ? "\n    " : ",\n    ") + companion::json_text(name) + ": " +
               std::to_string(value);
-  return ",\n  \"sets\": [" + sets + (sets.empty() ? "]" : "\n  ]") + ",\n  \"labels\": {" +
-         labels + (labels.empty() ? "}" : "\n  }");
+  // the files it writes, as opened, and what the blocks' place and colours need
+  std::string outputs, registers;
+  for (const std::string* name :
+       {&project.output, &project.labels, &project.tables, &project.dependencies})
+    if (!name->empty()) outputs += (outputs.empty() ? "" : ", ") + companion::json_text(*name);
+  const std::pair<const char*, std::optional<int>> colours[] = {
+      {"background", project.background},
+      {"multicolour1", project.multicolour1},
+      {"multicolour2", project.multicolour2}};
+  for (const auto& [name, colour] : colours)
+    registers += std::string(registers.empty() ? "" : ", ") + "\"" + name +
+                 "\": " + (colour ? std::to_string(*colour) : "null");
+  return ",\n  \"address\": " + companion::json_number(project.address) + ",\n  \"registers\": {" +
+         registers + "}" + ",\n  \"outputs\": [" + outputs + "]" + ",\n  \"sets\": [" + sets +
+         (sets.empty() ? "]" : "\n  ]") + ",\n  \"labels\": {" + labels +
+         (labels.empty() ? "}" : "\n  }");
 }
 
 std::vector<Output> outputs_of(const Project& project, const std::vector<Made>& made) {

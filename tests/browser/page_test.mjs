@@ -568,6 +568,45 @@ async function checkSheetProposals(page) {
   assert.equal(await page.locator('#grid-proposal').isVisible(), false);
   assert.deepEqual(await download(page, '#sheet-download'), runNativeSheet('framed.bmp', framed,
     ['--origin', '1,1', '--spacing', '10,13', '--hires', '--background', '6']).blocks);
+  await page.getByLabel('Origin', { exact: true }).fill('0,0');
+  await page.getByLabel('Spacing', { exact: true }).fill('0,0');
+}
+
+// The scene's project file with its picture: every animation and object
+// shown, the blocks' places in the bank, and the four files byte for byte as
+// the native quorvel-sheet writes them; a picture picked after it brings the
+// picture's view back.
+async function checkProject(page) {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-project-'));
+  fs.mkdirSync(path.join(folder, 'c64'));
+  const project = path.join(folder, 'c64', 'scene.toml');
+  fs.copyFileSync(path.join(examples, 'c64', 'scene.toml'), project);
+  fs.copyFileSync(path.join(examples, 'scene.bmp'), path.join(folder, 'scene.bmp'));
+  const run = spawnSync(nativeSheet, ['scene.toml'], { cwd: path.join(folder, 'c64') });
+  assert.equal(run.status, 0, run.stderr.toString());
+  await page.getByLabel('Bitmap', { exact: true }).setInputFiles([project, path.join(folder, 'scene.bmp')]);
+  await page.locator('#project-status').filter({ hasText: 'Exit status 0' }).waitFor();
+  assert.equal(await page.locator('#project-status').textContent(), 'Exit status 0: 5 animations and objects written.');
+  assert.equal(await page.locator('#project-sets canvas').count(), 5);
+  assert.equal(await page.getByRole('img', { name: 'Object boss, its 4 sprites side by side' }).count(), 1);
+  assert.deepEqual(await page.evaluate(() => [...document.querySelectorAll('#project-layout li')].map((item) => item.textContent)), [
+    '$2000 to $20FF: animation ship (4 blocks, pointers 128 to 131)',
+    '$2100 to $21BF: animation enemy (3 blocks, pointers 132 to 134)',
+    '$21C0 to $22FF: animation explosion (5 blocks, pointers 135 to 139)',
+    '$2300 to $233F: animation crosshair (1 block, pointers 140 to 140)',
+    '$2400 to $24FF: object boss (4 blocks, pointers 144 to 147)',
+  ]);
+  for (const name of ['scene.prg', 'scene.inc', 'scene-tables.asm', 'scene.d']) {
+    const selector = `#project-downloads a[download="${name}"]`;
+    assert.deepEqual(await download(page, selector), fs.readFileSync(path.join(folder, 'c64', name)), name);
+  }
+  assert.equal(await page.locator('#project-command').textContent(), 'quorvel-sheet scene.toml');
+  assert.equal(await page.locator('#cells').isVisible(), false, 'no sheet panel for a project');
+  await noAccessibilityViolations(page, 'a project at 1280 px');
+  if (process.env.QUORVEL_SCREENSHOTS)
+    await page.locator('#project-section').screenshot({ path: path.join(process.env.QUORVEL_SCREENSHOTS, 'project.png') });
+  await pickSheet(page, 'rocket.bmp', example('rocket.bmp'));
+  assert.equal(await page.locator('#project-section').isVisible(), false);
 }
 
 // A 4-bit sheet of 2 by 2 cells of 32 by 32 from 1,1 with gaps of 2, each
@@ -648,6 +687,7 @@ async function checkSheet(page, folder) {
   await checkSheetPicture(page, rocket);
   await checkSheetNames(page, rocket, byColour);
   await checkSheetProposals(page);
+  await checkProject(page);
   if (process.env.QUORVEL_SCREENSHOTS) {  // the inputs, the registers, the cells, the downloads and the command
     await page.getByRole('button', { name: 'Pause' }).click();
     const [top, bottom] = await page.evaluate(() => ['arguments', 'sheet-command-line'].map((id) => {
