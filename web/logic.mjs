@@ -201,10 +201,40 @@ export function sheetWords(options) {
     given('--codes', options.codes, '0,1,2,3');
   }
   given('--address', options.address, 'none');
-  given('--labels-syntax', options.syntax || '', 'plain');
+  // ACME, 64tass and ca65 take the same label lines; C's only a project writes
+  if (options.syntax === 'kickass') words.push('--labels-syntax', 'kickass');
   given('--name', options.name || '', '');
   if (options.byColour) given('--palette', options.palette || '', '');
   return words;
+}
+
+// The project file of one sheet and one animation that writes what the
+// sheet's inputs say, with tables where asked: `names` its files' and the
+// animation's names.
+export function sheetProject(options, picture, names) {
+  const text = (value) => JSON.stringify(value);  // a TOML basic string: JSON's escapes are TOML's
+  const lines = [`output = ${text(names.blocks)}`, `labels = ${text(names.labels)}`];
+  if (names.tables) lines.push(`tables = ${text(names.tables)}`);
+  lines.push(`syntax = ${text(options.syntax || 'acme')}`, `name = ${text(names.name)}`);
+  if (!noAddress(options.address)) lines.push(`address = ${text(options.address)}`);
+  if (options.byColour && options.palette) lines.push(`palette = ${text(options.palette)}`);
+  if (options.byColour) {
+    lines.push('', '[registers]', `background = ${text(options.background)}`);
+    if (!options.hires)
+      lines.push(`multicolour1 = ${text(options.multicolour1)}`, `multicolour2 = ${text(options.multicolour2)}`);
+  }
+  lines.push('', '[[sheet]]', `picture = ${text(picture)}`, `cell = ${text(options.cell)}`,
+             `origin = ${text(options.origin)}`, `spacing = ${text(options.spacing)}`,
+             `mode = ${text(options.hires ? 'hires' : 'multicolour')}`);
+  if (!options.byColour) lines.push(`codes = ${text(options.codes)}`);
+  lines.push('', '[[sheet.animation]]', `name = ${text(names.name)}`, `cells = ${text(names.cells)}`);
+  return lines.join('\n') + '\n';
+}
+
+// A label name from a file's: letters, digits and _, a letter first.
+export function labelName(file) {
+  const name = file.replace(/\.[^.]*$/, '').replace(/[^A-Za-z0-9_]/g, '_');
+  return /^[A-Za-z]/.test(name) ? name : `sprites_${name}`;
 }
 
 // The grid quorvel-sheet reads from its options, over a picture of

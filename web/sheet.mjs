@@ -6,14 +6,16 @@
 import { ask, setRunning } from './channel.mjs';
 import { chosenName, offerDownload, paintSprite, setRegister } from './draw.mjs';
 import { cellPicture, drawSheetPicture, listSheetFindings, readSheetImage } from './grid.mjs';
-import { censusPresets, commandLine, grouped, noAddress, sheetGrid, sheetProposal, sheetWords } from './logic.mjs';
+import {
+  censusPresets, commandLine, grouped, labelName, noAddress, sheetGrid, sheetProject, sheetProposal, sheetWords,
+} from './logic.mjs';
 import { $, largePicture, state } from './state.mjs';
 
 // What the sheet's view asks of the page's: filled by page.mjs.
 export const sheetHooks = { changed: () => {}, showMapping: () => {} };
 
 const sheetIds = ['cell', 'origin', 'spacing', 'frames', 'mode', 'way', 'codes', 'sheet-address', 'sheet-name',
-                  'labels-syntax', 'sheet-palette', 'frame-rate'];
+                  'labels-syntax', 'tables', 'sheet-palette', 'frame-rate'];
 // The inputs that move the grid: it follows them at once, before the run.
 const gridIds = new Set(['cell', 'origin', 'spacing']);
 // The findings that say the grid is not the one the sheet was drawn on.
@@ -62,15 +64,37 @@ function colourName(id) {
 function sheetNames() {
   const base = $('sheet-name').value.trim() || state.picture.name.replace(/\.[^.]*$/, '') || 'sheet';
   const blocks = base + (noAddress($('sheet-address').value) ? '.spr' : '.prg');
-  return { blocks: blocks === state.picture.name ? base + '-sprites.spr' : blocks, labels: base + '.inc' };
+  const c = $('labels-syntax').value === 'c';
+  return {
+    blocks: blocks === state.picture.name ? base + '-sprites.spr' : blocks, labels: base + (c ? '.h' : '.inc'),
+    tables: $('tables').value ? base + (c ? '-tables.h' : '-tables.asm') : '', project: base + '.toml',
+    name: labelName($('sheet-name').value.trim() || state.picture.name),
+  };
+}
+
+// Tables, and labels for C, only a project file writes: the sheet is then
+// made through one of its own.
+function throughProject() {
+  return $('tables').value !== '' || $('labels-syntax').value === 'c';
+}
+
+// The project file of the sheet as the inputs say.
+function projectText() {
+  const names = sheetNames();
+  const cells = $('frames').value.trim() || `0-${Math.max(0, cellCount() - 1)}`;
+  return sheetProject(sheetOptions(), state.picture.name, { ...names, cells });
 }
 
 export function showSheetCommand() {
   if (!state.picture) return;
-  const { blocks, labels } = sheetNames();
+  const { blocks, labels, project } = sheetNames();
   const words = sheetWords(sheetOptions());
-  $('sheet-command-line').textContent =
-    commandLine('quorvel-sheet', [...words, '--labels', labels, state.picture.name, blocks]);
+  $('sheet-command-line').textContent = throughProject() ? commandLine('quorvel-sheet', [project])
+    : commandLine('quorvel-sheet', [...words, '--labels', labels, state.picture.name, blocks]);
+  $('project-download').hidden = !state.picture.facts;
+  if (!state.picture.facts) return;
+  offerDownload($('project-download'), new TextEncoder().encode(projectText()), project, 'text/plain');
+  $('project-download').textContent = `Save as a project (${project})`;
 }
 
 // The registers, the way of giving colours and the kind of sprite for the
@@ -102,7 +126,9 @@ function presetRegisters() {
 // others, so that their sprites show too.
 export function startSheetRun(explicit, started) {
   clearSheet();
-  const run = { explicit, started, large: state.picture.size > largePicture, options: sheetOptions(), ...sheetNames() };
+  showSheetCommand();
+  const run = { explicit, started, large: state.picture.size > largePicture, options: sheetOptions(), ...sheetNames(),
+                projectText: throughProject() ? projectText() : '' };
   setRunning(run);
   $('progress').textContent = 'Converting…';
   const words = sheetWords(run.options);
@@ -118,14 +144,31 @@ export function startSheetRun(explicit, started) {
     run.chosen = chosen;
     run.cellFindings = all.report.findings;
     const clean = cleanCells(all, run.cellFindings);
-    if (all.status === 0 || clean.length === 0) return sheetFinished(run, all, null);
+    if (all.status === 0 || clean.length === 0) return withProject(run, () => sheetFinished(run, all, null));
     const again = { ...grid, words: [...grid.words, '--frames', clean.join(',')] };
     run.id = ask({ type: 'sheet', name: state.picture.name, runs: [again] }, (second) => {
       if (state.running !== run) return;
       if (second.type === 'failure') return sheetFailed(second);
-      sheetFinished(run, second.runs[0], clean);
+      withProject(run, () => sheetFinished(run, second.runs[0], clean));
     });
   });
+}
+
+// Through a project, its run (`run.made`) before the view shows; else at once.
+function withProject(run, then) {
+  if (!throughProject()) return then();
+  const name = run.project;
+  const take = (bytes) => {
+    run.id = ask({ type: 'project', name, bytes: new TextEncoder().encode(run.projectText),
+                   pictures: { [state.picture.name]: bytes } }, (message) => {
+      if (state.running !== run) return;
+      if (message.type === 'failure') return sheetFailed(message);
+      run.made = message;
+      then();
+    });
+  };
+  if (state.picture.bytes) take(state.picture.bytes);
+  else state.picture.file.arrayBuffer().then((buffer) => state.running === run && take(new Uint8Array(buffer)));
 }
 
 // The cells shown without a finding, where the run over them found some.
@@ -185,6 +228,14 @@ function showSheet() {
   const { report } = chosen;
   $('sheet-console').textContent =
     report.findings.map(({ severity, message }) => `${report.file}: ${severity}: ${message}\n`).join('') + chosen.error;
+  // through a project, what it said where it wrote nothing
+  const { made } = state.sheetShown;
+  if (made && made.status !== 0) {
+    $('sheet-status').textContent = `Exit status ${made.status} of the project: nothing was written; it says why below.`;
+    $('sheet-status').className = 'failed';
+    $('sheet-console').textContent += made.error +
+      made.report.findings.map(({ file, severity, message }) => `${file}: ${severity}: ${message}\n`).join('');
+  }
   $('sheet-console').hidden = $('sheet-console-heading').hidden = $('sheet-console').textContent === '';
   offerSheetDownloads(chosen);
   drawCells();
@@ -222,10 +273,17 @@ function useGrid() {
 
 function offerSheetDownloads(chosen) {
   const written = chosen.status === 0;
-  for (const [id, bytes, name, type] of [['sheet-download', chosen.output, state.sheetShown.blocks, 'application/octet-stream'],
-                                         ['labels-download', chosen.labels, state.sheetShown.labels, 'text/plain']]) {
+  const { blocks, labels, tables, made } = state.sheetShown;
+  const file = (name) => (made && made.status === 0 ? made.files[name] : null);
+  // through a project, its files; else the command line's
+  const offers = made ? [['sheet-download', file(blocks), blocks, 'application/octet-stream'],
+                         ['labels-download', file(labels), labels, 'text/plain'],
+                         ['tables-download', file(tables), tables, 'text/plain']]
+    : [['sheet-download', chosen.output, blocks, 'application/octet-stream'],
+       ['labels-download', chosen.labels, labels, 'text/plain'], ['tables-download', null, '', '']];
+  for (const [id, bytes, name, type] of offers) {
     const link = $(id);
-    link.hidden = !written || !bytes;
+    link.hidden = (!made && !written) || !bytes;
     if (link.hidden) continue;
     offerDownload(link, bytes, name, type);
     link.textContent = `Download ${name} (${grouped(bytes.length)} bytes)`;
@@ -333,7 +391,7 @@ export function clearSheet() {
   $('sheet-status').textContent = '';
   $('sheet-console').textContent = '';
   $('sheet-console').hidden = $('sheet-console-heading').hidden = true;
-  $('sheet-download').hidden = $('labels-download').hidden = true;
+  $('sheet-download').hidden = $('labels-download').hidden = $('tables-download').hidden = true;
   $('animation').hidden = $('pause').hidden = true;
   $('grid-proposal').hidden = true;
   listSheetFindings();

@@ -646,10 +646,28 @@ async function checkSheetNames(page, rocket, byColour) {
   assert.equal(await page.locator('#sheet-command-line').innerText(),
                'quorvel-sheet --background blue --multicolour1 light-grey --multicolour2 red --labels-syntax kickass ' +
                '--name enemy --palette pepto --labels enemy.inc rocket.bmp enemy.spr');
+  // Tables, and C: through the project the page saves, as the native
+  // quorvel-sheet makes it from that file.
+  await page.getByLabel('Label syntax', { exact: true }).selectOption('c');
+  await page.getByLabel('Tables', { exact: true }).selectOption('yes');
+  await page.locator('#tables-download').filter({ hasText: 'enemy-tables.h' }).waitFor();
+  assert.equal(await page.locator('#sheet-command-line').innerText(), 'quorvel-sheet enemy.toml');
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvel-saved-'));
+  fs.writeFileSync(path.join(folder, 'enemy.toml'), await download(page, '#project-download'));
+  fs.writeFileSync(path.join(folder, 'rocket.bmp'), rocket);
+  const run = spawnSync(nativeSheet, ['enemy.toml'], { cwd: folder });
+  assert.equal(run.status, 0, run.stderr.toString());
+  for (const [selector, name] of [['#sheet-download', 'enemy.spr'], ['#labels-download', 'enemy.h'],
+                                  ['#tables-download', 'enemy-tables.h']])
+    assert.deepEqual(await download(page, selector), fs.readFileSync(path.join(folder, name)), name);
+  assert.match(fs.readFileSync(path.join(folder, 'enemy-tables.h'), 'utf8'),
+               /^#pragma once\nstatic const unsigned char enemy_pointers\[\] = \{0, 1, 2, 3\};\n/);
+  await page.getByLabel('Tables', { exact: true }).selectOption('');
   await page.getByLabel('Name', { exact: true }).fill('');
-  await page.getByLabel('Label syntax', { exact: true }).selectOption('plain');
+  await page.getByLabel('Label syntax', { exact: true }).selectOption('acme');
   await page.getByLabel('Palette', { exact: true }).selectOption('');
   await page.locator('#labels-download').filter({ hasText: 'rocket.inc' }).waitFor();
+  assert.equal(await page.locator('#tables-download').isVisible(), false);
 }
 
 // A sheet: its cells as a C64 shows them, one download of its blocks and one

@@ -121,12 +121,29 @@ test('a sheet: what holds one, quorvel-sheet\'s words, and the registers from th
                                       frames: '', address: 'none' }), ['--codes', '3,2,1,0']);
   assert.deepEqual(logic.sheetWords({ ...options, syntax: 'kickass', name: 'enemy', palette: 'colodore' }).slice(-6),
                    ['--labels-syntax', 'kickass', '--name', 'enemy', '--palette', 'colodore']);
-  assert.deepEqual(logic.sheetWords({ ...options, byColour: false, palette: 'colodore', syntax: 'plain' }).slice(-2),
-                   ['--address', '2000'], 'a palette only by C64 colour; plain labels are the default');
+  assert.deepEqual(logic.sheetWords({ ...options, byColour: false, palette: 'colodore', syntax: '64tass' }).slice(-2),
+                   ['--address', '2000'], 'a palette only by C64 colour; ACME, 64tass and ca65 take the default labels');
   const census = [[10, 540], [-2, 504], [1, 126], [8, 100], [6, 1]];
   assert.deepEqual(logic.censusPresets(census), { multicolour1: 10, multicolour2: 1 });
   assert.deepEqual(logic.censusPresets([[6, 900], [10, 50], [8, 40], [1, 30]]),
                    { background: 6, multicolour1: 10, multicolour2: 8 });
+});
+
+test('a sheet saved as a project says what its inputs say, in TOML', () => {
+  const options = { cell: '32x32', origin: '1,1', spacing: '2,2', hires: false, byColour: true, codes: '0,1,2,3',
+                    background: 'blue', multicolour1: 'light-red', multicolour2: 'orange', address: '2000',
+                    syntax: 'ca65', palette: 'pepto' };
+  const names = { blocks: 'ship.prg', labels: 'ship.inc', tables: 'ship-tables.asm', name: 'ship', cells: '0-3' };
+  assert.equal(logic.sheetProject(options, 'my "ship".png', names), [
+    'output = "ship.prg"', 'labels = "ship.inc"', 'tables = "ship-tables.asm"', 'syntax = "ca65"', 'name = "ship"',
+    'address = "2000"', 'palette = "pepto"', '', '[registers]', 'background = "blue"', 'multicolour1 = "light-red"',
+    'multicolour2 = "orange"', '', '[[sheet]]', 'picture = "my \\"ship\\".png"', 'cell = "32x32"', 'origin = "1,1"',
+    'spacing = "2,2"', 'mode = "multicolour"', '', '[[sheet.animation]]', 'name = "ship"', 'cells = "0-3"', ''].join('\n'));
+  const byIndex = logic.sheetProject({ ...options, byColour: false, hires: true, address: 'none' }, 'a.bmp',
+                                     { ...names, tables: '' });
+  assert.doesNotMatch(byIndex, /registers|address|palette|tables/);
+  assert.match(byIndex, /mode = "hires"\ncodes = "0,1,2,3"\n/);
+  assert.deepEqual(['ship.png', '2ships.bmp', 'my ship.png'].map(logic.labelName), ['ship', 'sprites_2ships', 'my_ship']);
 });
 
 test('the grid is the whole cells from the origin, as quorvel-sheet counts them', () => {
