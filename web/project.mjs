@@ -33,6 +33,7 @@ export function openProject(files, shown) {
           return;
         }
         showProject(project.name, message);
+        showSheets(message.report, pictures);
         shown();
       });
     });
@@ -66,6 +67,36 @@ function showProject(name, { status, report, error, files }) {
   $('project-layout-heading').hidden = $('project-sets-heading').hidden = !written;
   offerFiles(report, files, written);
   play();
+}
+
+// Every sheet of the project, as drawn: each picture its sets name, a whole
+// number of times its size (the browser draws it; it converts nothing).
+function showSheets(report, pictures) {
+  const list = $('project-sheets');
+  list.replaceChildren();
+  const files = [...new Set(report.sets.map(({ file }) => file))];
+  $('project-sheets-heading').hidden = files.length === 0;
+  for (const file of files) {
+    const bytes = pictures[file.slice(file.lastIndexOf('/') + 1)];
+    if (!bytes) continue;
+    const item = document.createElement('li');
+    const caption = document.createElement('p');
+    caption.className = 'cell-name';
+    caption.textContent = `${file}: ${report.sets.filter((set) => set.file === file).map(({ name }) => name).join(', ')}`;
+    const canvas = document.createElement('canvas');
+    canvas.setAttribute('role', 'img');
+    canvas.setAttribute('aria-label', `The sheet ${file} as drawn`);
+    item.append(caption, canvas);
+    list.append(item);
+    createImageBitmap(new Blob([bytes])).then((image) => {
+      const zoom = Math.max(1, Math.min(4, Math.floor(480 / Math.max(image.width, image.height))));
+      canvas.width = image.width * zoom;
+      canvas.height = image.height * zoom;
+      const context = canvas.getContext('2d');
+      context.imageSmoothingEnabled = false;
+      context.drawImage(image, 0, 0, canvas.width, canvas.height);
+    }, () => item.append(' (the browser cannot draw this picture)'));
+  }
 }
 
 // Where a block lies in the blocks file: after the load address, from the first pointer.

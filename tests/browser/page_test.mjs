@@ -380,6 +380,11 @@ async function checkPage(browser, folder, alone) {
   await pickSheet(page, 'sheet.bmp', fourCells());
   assert.ok(await page.evaluate(() => document.documentElement.scrollWidth) <= 390, 'the sheet scrolls sideways');
   await noAccessibilityViolations(page, 'the sheet at 390 px');
+  await page.getByLabel('Bitmap', { exact: true }).setInputFiles([path.join(examples, 'c64', 'scene.toml'),
+                                                                  path.join(examples, 'scene.bmp')]);
+  await page.locator('#project-status').filter({ hasText: 'Exit status 0' }).waitFor();
+  assert.ok(await page.evaluate(() => document.documentElement.scrollWidth) <= 390, 'the project scrolls sideways');
+  await noAccessibilityViolations(page, 'a project at 390 px');
 
   assert.deepEqual(requests, [], 'the page made no network request');
   assert.deepEqual(errors, [], 'no script error');
@@ -588,6 +593,7 @@ async function checkProject(page) {
   await page.locator('#project-status').filter({ hasText: 'Exit status 0' }).waitFor();
   assert.equal(await page.locator('#project-status').textContent(), 'Exit status 0: 5 animations and objects written.');
   assert.equal(await page.locator('#project-sets canvas').count(), 5);
+  assert.equal(await page.getByRole('img', { name: 'The sheet ../scene.bmp as drawn' }).count(), 1);
   assert.equal(await page.getByRole('img', { name: 'Object boss, its 4 sprites side by side' }).count(), 1);
   assert.deepEqual(await page.evaluate(() => [...document.querySelectorAll('#project-layout li')].map((item) => item.textContent)), [
     '$2000 to $20FF: animation ship (4 blocks, pointers 128 to 131)',
