@@ -1,7 +1,8 @@
 // The sheet as the artist drew it: the picture at a whole-number zoom, its
 // pixels crisp, with the grid quorvel-sheet reads over it (each cell
 // numbered, the margin and the gaps shaded, the written cells outlined with
-// their frame's place) and each finding ringed at its pixel. The browser only
+// their frame's place), each finding ringed at its pixel, and each pixel of
+// drawing outside every cell framed. The browser only
 // draws the picture; which cells are written and what is wrong where come
 // from quorvel-sheet's JSON document.
 import { sheetGrid } from './logic.mjs';
@@ -149,6 +150,11 @@ export function drawSheetPicture() {
     const [left, top, , down] = box(cell);
     if (roomy) label(context, `→${frames.map((frame) => frame + 1).join(',')}`, left + 2, top + down - 2, '#ffd200');
   }
+  // drawing outside every cell: each of its pixels framed
+  context.strokeStyle = '#ff00ff';
+  context.lineWidth = Math.max(1, zoom / 4);
+  for (const { pixels } of state.sheetShown ? state.sheetShown.cellFindings : [])
+    for (const [x, y] of pixels || []) context.strokeRect(x * zoom + 0.5, y * zoom + 0.5, Math.max(1, zoom - 1), Math.max(1, zoom - 1));
   pointed().forEach(({ x, y }, index) => {
     if (index !== chosen) ring(context, (x + 0.5) * zoom, (y + 0.5) * zoom, Math.max(3, zoom * 1.5), false);
   });

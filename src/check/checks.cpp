@@ -691,7 +691,7 @@ std::vector<companion::Finding> records(const std::vector<Finding>& findings) {
   std::vector<companion::Finding> made;
   for (const Finding& finding : findings)
     made.push_back({severities[finding.severity], finding.kind, finding.message, std::nullopt,
-                    finding.x, finding.y, fix_json(finding.fix), "", "", ""});
+                    finding.x, finding.y, fix_json(finding.fix), "", "", "", ""});
   return made;
 }
 

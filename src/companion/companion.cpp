@@ -122,7 +122,8 @@ std::string finding_json(const std::string& file, const Finding& finding) {
          ", \"cell\": " + json_number(finding.cell) + ", \"x\": " + json_number(finding.x) +
          ", \"y\": " + json_number(finding.y) + ", \"severity\": " + json_text(finding.severity) +
          ", \"kind\": " + json_text(finding.kind) + ", \"message\": " + json_text(finding.message) +
-         ", \"fix\": " + finding.fix_json + "}";
+         ", \"fix\": " + finding.fix_json +
+         (finding.pixels_json.empty() ? "" : ", \"pixels\": " + finding.pixels_json) + "}";
 }
 
 }  // namespace

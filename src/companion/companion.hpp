@@ -57,6 +57,7 @@ struct Finding {
   std::string file;               // where not the document's own file (a project's picture)
   // In a project: "animation" or "object", and its name.
   std::string set_kind, set_name;
+  std::string pixels_json;  // where it has them, every pixel it concerns, as a JSON array
 };
 std::string console_line(const std::string& shown_file, const Finding& finding);
 

@@ -140,6 +140,10 @@ std::vector<companion::Finding> records(const std::vector<sheet::Finding>& findi
     companion::Finding record;
     record.severity = severity, record.kind = finding.kind, record.message = at + finding.message;
     record.cell = cell, record.x = x, record.y = y;
+    for (const auto& [px, py] : finding.pixels)
+      record.pixels_json += std::string(record.pixels_json.empty() ? "[" : ", ") + "[" +
+                            std::to_string(px) + ", " + std::to_string(py) + "]";
+    if (!record.pixels_json.empty()) record.pixels_json += "]";
     made.push_back(record);
   }
   return made;

@@ -503,6 +503,11 @@ std::optional<Finding> outside_every_cell(const Picture& picture, const Plan& pl
                       column + 1 < grid.columns ? grid.left(column + 1) : picture.width);
   const std::vector<std::pair<int, int>> whole_row = {{0, picture.width}};
   Found drawn;
+  std::vector<std::pair<int, int>> pixels;
+  auto mark = [&](int x, int y) {
+    drawn.at(x, y);
+    if (pixels.size() < 4096) pixels.emplace_back(x, y);
+  };
   for (int y = 0; y < picture.height; ++y) {
     bool row_in = in_a_cell(y, grid.origin_y, grid.cell_height, grid.step_y, grid.rows);
     for (const auto& [from, to] : row_in ? gaps : whole_row)
@@ -510,22 +515,26 @@ std::optional<Finding> outside_every_cell(const Picture& picture, const Plan& pl
         if (plan.by_colour) {
           std::uint32_t rgb = colour_at(picture, x, y);
           int number = rgb == transparent ? plan.background : matcher.number(rgb);
-          if (number >= 0 && number != plan.background) drawn.at(x, y);
+          if (number >= 0 && number != plan.background) mark(x, y);
         } else if (drawn_by_index(plan,
                                   picture.indices[static_cast<std::size_t>(y) *
                                                       static_cast<std::size_t>(picture.width) +
                                                   static_cast<std::size_t>(x)])) {
-          drawn.at(x, y);
+          mark(x, y);
         }
       }
   }
   if (drawn.count == 0) return std::nullopt;
-  return Finding{-1, drawn.x, drawn.y, "outside-every-cell",
+  return Finding{-1,
+                 drawn.x,
+                 drawn.y,
+                 "outside-every-cell",
                  plural(drawn.count, "pixel is", "pixels are") +
                      " drawn outside every cell (in the margin, a gap between cells, or the "
                      "columns and rows after the last whole cell), the first here, and no sprite "
                      "shows them: if the cells lie otherwise, give the grid as drawn (--cell, "
-                     "--origin, --spacing); else erase them"};
+                     "--origin, --spacing); else erase them",
+                 pixels};
 }
 
 // Where palettes that hold all the colours read one of them otherwise: which

@@ -112,6 +112,8 @@ struct Finding {
   int x, y;          // the first pixel it concerns, in the picture; -1 for none
   std::string kind;  // a stable word, such as "pairs"
   std::string message;
+  // Drawing outside every cell: its pixels, x and y, the first 4096.
+  std::vector<std::pair<int, int>> pixels = {};
 };
 
 // Each output frame's sprite, 63 bytes, and its own colour (by C64 colour:

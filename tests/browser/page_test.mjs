@@ -565,6 +565,8 @@ async function checkSheetProposals(page) {
                'The drawings seem to lie in cells of 24x21 from 1,1, with a spacing of 10,13; the grid of these ' +
                'inputs leaves some of them outside their cells.');
   assert.equal(await page.getByLabel('Origin', { exact: true }).inputValue(), '0,0', 'never taken by itself');
+  // the drawing left outside every cell, each pixel framed: (48, 1) is one, drawn 8 times its size
+  assert.deepEqual(await canvasPixel(page, 'sheet-picture', 48 * 8, 1 * 8 + 4), [255, 0, 255]);
   if (process.env.QUORVEL_SCREENSHOTS)
     await page.locator('#sheet-picture-section').screenshot({
       path: path.join(process.env.QUORVEL_SCREENSHOTS, 'sheet-grid.png') });
