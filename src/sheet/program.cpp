@@ -59,7 +59,7 @@ constexpr std::string_view help =
 
 // What the run made, as the JSON document's own members.
 std::string made_json(const sheet::Conversion& conversion, const sheet::Plan& plan) {
-  std::string frames, labels;
+  std::string frames;
   int first_block = plan.address ? *plan.address % 0x4000 / 64 : 0;
   for (std::size_t n = 0; n < conversion.frames.size(); ++n) {
     const sheet::Frame& frame = conversion.frames[n];
@@ -69,11 +69,8 @@ std::string made_json(const sheet::Conversion& conversion, const sheet::Plan& pl
               ", \"colour\": " + (plan.by_colour ? std::to_string(frame.colour) : "null") +
               ", \"mode\": \"" + (plan.hires ? "hires" : "multicolour") + "\"}";
   }
-  for (const auto& [name, value] : sheet::labels(conversion, plan))
-    labels += (labels.empty() ? "\n    " : ",\n    ") + companion::json_text(name) + ": " +
-              std::to_string(value);
-  return ",\n  \"frames\": [" + frames + (frames.empty() ? "]" : "\n  ]") + ",\n  \"labels\": {" +
-         labels + (labels.empty() ? "}" : "\n  }");
+  return ",\n  \"frames\": [" + frames + (frames.empty() ? "]" : "\n  ]") +
+         labels_json(sheet::labels(conversion, plan));
 }
 
 // The outputs a run writes: the blocks, and the labels where asked.

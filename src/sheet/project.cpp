@@ -16,10 +16,6 @@ namespace {
 constexpr int bank_size = 0x4000;
 constexpr int block_size = 64;
 
-std::string what(const SpriteSet& set) {
-  return (set.object ? "object " : "animation ") + set.name;
-}
-
 std::string span(int from, int to) {
   return c64::hex_address(from) + " to " + c64::hex_address(to - 1);
 }
@@ -34,22 +30,22 @@ MaybeProblem place_set(const SpriteSet& set, int start, int base, const std::vec
   int end = start + block_size * static_cast<int>(set.frames.size());
   std::string pinned = set.address ? ", pinned at " + c64::hex_address(start) + "," : "";
   if (start % block_size != 0)
-    return Problem{what(set) + pinned +
+    return Problem{set_title(set) + pinned +
                    " is not on a 64-byte boundary: a sprite pointer names the block of 64 bytes "
                    "at a multiple of 64 ($40)"};
   if (start < base)
-    return Problem{what(set) + pinned + " lies before the project's address " +
+    return Problem{set_title(set) + pinned + " lies before the project's address " +
                    c64::hex_address(base) + ", where the blocks file starts"};
   int bank = base / bank_size * bank_size;
   if (end > bank + bank_size)
-    return Problem{what(set) + pinned + " takes " + span(start, end) +
+    return Problem{set_title(set) + pinned + " takes " + span(start, end) +
                    ", which leaves the 16 KiB VIC bank of the project's address (" +
                    span(bank, bank + bank_size) +
                    "): a sprite pointer reaches only the blocks of its bank"};
   for (const Taken& other : taken)
     if (start < other.to && other.from < end)
-      return Problem{what(set) + pinned + " takes " + span(start, end) + ", which lies on " +
-                     what(*other.set) + " (" + span(other.from, other.to) +
+      return Problem{set_title(set) + pinned + " takes " + span(start, end) + ", which lies on " +
+                     set_title(*other.set) + " (" + span(other.from, other.to) +
                      "): give it another address, or leave its address out"};
   return {};
 }

@@ -45,6 +45,11 @@ struct SpriteSet {
   bool by_colour = false;
 };
 
+// "animation ship", "object boss": a set as messages name it.
+inline std::string set_title(const SpriteSet& set) {
+  return (set.object ? "object " : "animation ") + set.name;
+}
+
 struct ProjectSheet {
   Options options;  // the picture (as opened), grid, mode, codes, palette and registers
   std::string shown;

@@ -82,11 +82,6 @@ MaybeProblem plan_sheet(const Project& project, ProjectSheet& sheet, SheetWork& 
   return {};
 }
 
-// What a set's kind is called in messages.
-std::string what(const SpriteSet& set) {
-  return (set.object ? "object " : "animation ") + set.name;
-}
-
 // The findings of one plan, each told of its picture and of the set that
 // holds its cell; the picture's own findings once a sheet.
 void gather(const ProjectSheet& sheet, const Group& group, const Conversion& conversion,
@@ -104,7 +99,7 @@ void gather(const ProjectSheet& sheet, const Group& group, const Conversion& con
                         "\n" + std::to_string(finding.x) + "," + std::to_string(finding.y);
       if (!told.insert(key).second) continue;
       companion::Finding record =
-          sheet_run::records({finding}, severity, owner ? what(*owner) : "").front();
+          sheet_run::records({finding}, severity, owner ? set_title(*owner) : "").front();
       record.file = sheet.shown;
       if (owner)
         record.set_kind = owner->object ? "object" : "animation", record.set_name = owner->name;
@@ -179,7 +174,7 @@ MaybeProblem outputs_apart(const Project& project, const std::vector<SheetWork>&
 }
 
 std::string made_json(const Project& project, const std::vector<Made>& made) {
-  std::string sets, labels;
+  std::string sets;
   for (const Made& set : made) {
     std::string frames;
     for (std::size_t n = 0; n < set.frames.size(); ++n)
@@ -200,9 +195,6 @@ std::string made_json(const Project& project, const std::vector<Made>& made) {
             "\", \"columns\": " + std::to_string(set.set->columns) +
             ", \"rows\": " + std::to_string(set.set->rows) + ", \"frames\": [" + frames + "]}";
   }
-  for (const auto& [name, value] : project_labels(project, made))
-    labels += (labels.empty() ? "\n    " : ",\n    ") + companion::json_text(name) + ": " +
-              std::to_string(value);
   // the files it writes, as opened, and what the blocks' place and colours need
   std::string outputs, registers;
   for (const std::string* name :
@@ -217,8 +209,7 @@ std::string made_json(const Project& project, const std::vector<Made>& made) {
                  "\": " + (colour ? std::to_string(*colour) : "null");
   return ",\n  \"address\": " + companion::json_number(project.address) + ",\n  \"registers\": {" +
          registers + "}" + ",\n  \"outputs\": [" + outputs + "]" + ",\n  \"sets\": [" + sets +
-         (sets.empty() ? "]" : "\n  ]") + ",\n  \"labels\": {" + labels +
-         (labels.empty() ? "}" : "\n  }");
+         (sets.empty() ? "]" : "\n  ]") + sheet_run::labels_json(project_labels(project, made));
 }
 
 std::vector<Output> outputs_of(const Project& project, const std::vector<Made>& made) {

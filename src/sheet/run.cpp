@@ -166,6 +166,14 @@ int show_findings(const std::string& shown, const std::vector<companion::Finding
   return say(platform::standard_output(), lines) ? found : cannot;
 }
 
+std::string labels_json(const std::vector<std::pair<std::string, int>>& labels) {
+  std::string members;
+  for (const auto& [name, value] : labels)
+    members += (members.empty() ? "\n    " : ",\n    ") + companion::json_text(name) + ": " +
+               std::to_string(value);
+  return ",\n  \"labels\": {" + members + (members.empty() ? "}" : "\n  }");
+}
+
 int Report::refused(const std::string& text) const {
   int status = refuse(text);
   if (format == companion::Format::json)

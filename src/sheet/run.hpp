@@ -48,6 +48,9 @@ std::string lines_of(const std::string& shown, const std::vector<companion::Find
 // The findings' lines, the first 100 of them: status 1, or 2 when they cannot be said.
 int show_findings(const std::string& shown, const std::vector<companion::Finding>& findings);
 
+// The labels as the JSON document's "labels" member, after a comma.
+std::string labels_json(const std::vector<std::pair<std::string, int>>& labels);
+
 // How a run ends, in the options' form: the console's lines, or one JSON
 // document on standard output (the refusal also on standard error).
 struct Report {
